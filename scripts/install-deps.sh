@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs whatever the build, the tests and the demo need from Debian's archive.
+# Quick when everything is already there; needs root only when something is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake make g++ pkg-config ccache
+    qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-httpserver-dev qt6-websockets-dev
+    libpugixml-dev libsqlite3-dev sqlite3
+    # tests and demo on a real X display with a window manager and a system tray
+    xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "install-deps: missing packages: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: run as root to install them:" >&2
+    echo "    sudo $0" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

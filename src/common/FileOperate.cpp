@@ -1,0 +1,74 @@
+#include "FileOperate.h"
+
+#include "AnsiCodePage.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace FileOperate {
+
+QString ReadTextFile(const QString& charset, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(charset.toLatin1().constData());
+    if (!decoder.isValid())
+        return {};
+    QString text = decoder.decode(bytes);
+    if (text.startsWith(QChar(0xFEFF))) // a byte-order mark is not content
+        text.remove(0, 1);
+    return text;
+}
+
+QString ReadTextLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString all = AnsiCodePage::decode(file.readAll());
+    QString result;
+    result.reserve(all.size() + 2);
+    qsizetype start = 0;
+    const qsizetype n = all.size();
+    while (start < n) {
+        qsizetype end = start;
+        while (end < n && all.at(end) != QLatin1Char('\r') && all.at(end) != QLatin1Char('\n'))
+            ++end;
+        result += QStringView(all).mid(start, end - start);
+        result += QLatin1String("\r\n");
+        if (end < n && all.at(end) == QLatin1Char('\r') && end + 1 < n && all.at(end + 1) == QLatin1Char('\n'))
+            end += 2;
+        else if (end < n)
+            end += 1;
+        start = end;
+    }
+    return result;
+}
+
+bool WriteTextFile(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = AnsiCodePage::encode(text);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString IniValue(const QString& text, const QString& key) {
+    const QString needle = key + QLatin1Char('=');
+    const auto lines = QStringView(text).split(u"\r\n");
+    for (const QStringView line : lines) {
+        if (line.contains(needle, Qt::CaseInsensitive)) {
+            QString value = line.toString();
+            value.remove(needle, Qt::CaseInsensitive);
+            return value;
+        }
+    }
+    return {};
+}
+
+} // namespace FileOperate

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Whole-file text access and the key=value lookup of the small INI files.
+// Every operation traps its own failures: a missing or unreadable file gives an
+// empty result, a failed write leaves the old file in place.
+namespace FileOperate {
+
+// The whole file decoded in the named character set ("utf-8", "gbk", ...).
+QString ReadTextFile(const QString& charset, const QString& path);
+
+// The file in the 8-bit code page, each line followed by CR LF. A line ends at
+// CR LF, a lone CR or a lone LF.
+QString ReadTextLines(const QString& path);
+
+// Replaces the file's content with the text in the 8-bit code page, whole or not at all.
+// True when written.
+bool WriteTextFile(const QString& path, const QString& text);
+
+// The value of the first CR LF-separated line that holds key & "=" (case-insensitive),
+// with every occurrence of key & "=" removed from it. Empty when no line matches.
+QString IniValue(const QString& text, const QString& key);
+
+} // namespace FileOperate

@@ -1,0 +1,4 @@
+#include "SysPublicCls.h"
+
+#include "Seams.h"
+#include "VbError.h"

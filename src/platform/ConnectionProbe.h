@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Is the machine online? Must never block.
+class ConnectionProbe {
+public:
+    virtual ~ConnectionProbe() = default;
+    // name receives the connection's name (the interface) when connected.
+    virtual bool isConnected(QString* name = nullptr) = 0;
+};
+
+// A default route (IPv4 or IPv6) on an interface that is up, read from
+// /proc/net/route and /proc/net/ipv6_route. VANTOBEL_TRAY_ONLINE=0|1 forces it.
+class LinuxConnectionProbe : public ConnectionProbe {
+public:
+    bool isConnected(QString* name = nullptr) override;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+// The command link between the tray and the player: one per-user local socket
+// per topic. One execute is one connection: 4-byte big-endian length N (at most
+// 65,536), N bytes of UTF-8 command text; the server answers one byte, 0 = accepted.
+
+inline const QString kTrayTopic = QStringLiteral("VantobelPlayTray|VantobelPlayTrayDDEForm");
+inline const QString kPlayerTopic = QStringLiteral("VantobelPlay|VantobelPlayDDEForm");
+
+// $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>/ made with mode 0700. Empty when the
+// folder is not the user's own or is open to others.
+QString linkRuntimeDir();
+QString linkSocketPath(const QString& topic);
+
+// Listens on a topic and hands every command text to commandReceived.
+class LinkServer : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkServer(QObject* parent = nullptr);
+    ~LinkServer() override;
+    // Removes a stale socket file first. False when it cannot listen.
+    bool listen(const QString& topic);
+    void close();
+    bool isListening() const;
+
+Q_SIGNALS:
+    void commandReceived(const QString& command);
+
+private:
+    std::unique_ptr<QLocalServer> m_server;
+};
+
+// Sends one command. 0 when accepted; 282 when no one listens; 286 when no answer
+// comes within timeoutMs; another number for any other failure.
+int linkExecute(const QString& topic, const QString& command, int timeoutMs = 50000);
+
+// One tray per user: a lock file beside the tray's socket.
+class SingleInstance {
+public:
+    SingleInstance();
+    ~SingleInstance();
+    // True when this process is now the one tray.
+    bool tryAcquire();
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};

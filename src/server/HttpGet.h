@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Outcome of one GET, in the terms the callers use.
+struct HttpResult {
+    int readyState = 0; // 4 when the answer arrived complete
+    int status = 0;     // HTTP status, 0 when there was none
+    QByteArray body;
+    QString text() const { return QString::fromUtf8(body); }
+    bool ok() const { return readyState == 4 && status == 200; }
+};
+
+// A synchronous GET: runs a local event loop while waiting (so timers and link
+// executes go on), follows redirects, gives up after the time-out, and treats an
+// answer over the size cap as failed. Only http and https addresses are fetched.
+class HttpGet {
+public:
+    static constexpr int kDefaultTimeoutMs = 30000;
+    static constexpr qint64 kDefaultMaxBytes = 1024 * 1024;
+
+    virtual ~HttpGet() = default;
+    virtual HttpResult get(const QString& address);
+
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
+
+private:
+    int m_timeoutMs = kDefaultTimeoutMs;
+    qint64 m_maxBytes = kDefaultMaxBytes;
+};

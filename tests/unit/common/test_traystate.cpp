@@ -1,0 +1,67 @@
+#include "Fakes.h"
+#include "FileOperate.h"
+#include "TrayState.h"
+
+#include <QDir>
+#include <QTest>
+
+class TestTrayState : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void babySwitchFillsAllSevenFields() {
+        TrayState s;
+        s.applyStartCommand(QStringLiteral("/B|||x|||a|||b|||c|||d|||e|||f|||g"), {});
+        QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c|||d|||e|||f|||g"));
+        QCOMPARE(s.CommandOption, QStringLiteral("X"));
+        QCOMPARE(s.ActiveUserField3, QStringLiteral("c"));
+        QCOMPARE(s.PlayerType, QStringLiteral("BabyPlayer"));
+        QCOMPARE(s.CommandLine, QStringLiteral("/B|||x|||a|||b|||c|||d|||e|||f|||g|||"));
+        QCOMPARE(s.CurrentUserKind(), QStringLiteral("baby"));
+    }
+
+    void fieldsFillElementByElement() {
+        TrayState s;
+        s.ParentUser.Field = {"1", "2", "3", "4", "5", "6", "7"};
+        // Five elements after the split: no field changes, the player type still does.
+        s.applyStartCommand(QStringLiteral("/u|||o|||a|||b"), {});
+        QCOMPARE(s.ParentUser.joined(), QStringLiteral("1|||2|||3|||4|||5|||6|||7"));
+        QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
+        QCOMPARE(s.ActiveUserField3, QStringLiteral("3"));
+
+        s.BabyUser.Field = {"1", "2", "3", "4", "5", "6", "7"};
+        s.applyStartCommand(QStringLiteral("/b|||o|||a|||b|||c|||d"), {});
+        QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c|||d||||||6|||7"));
+
+        // A forwarded command line already ends with "|||": two empty elements follow.
+        s.BabyUser.Field = {"1", "2", "3", "4", "5", "6", "7"};
+        s.applyStartCommand(QStringLiteral("/b|||o|||a|||b|||c|||"), {});
+        QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c|||||||||6|||7"));
+    }
+
+    void traySwitchReadsSysIni() {
+        TempProgramHome home;
+        const QString ini = home.path() + "/Sys.ini";
+        TrayState s;
+        s.applyStartCommand(QStringLiteral("/TRAY"), ini);
+        QCOMPARE(s.PlayerType, QString());
+        QVERIFY(FileOperate::WriteTextFile(ini, QStringLiteral("TrayDefaultType=ParentPlayer\r\n")));
+        s.applyStartCommand(QStringLiteral("/tray|||HiddenTrayIco"), ini);
+        QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
+        QVERIFY(s.hidesTrayIcon());
+        QCOMPARE(s.CurrentUserKind(), QStringLiteral("user"));
+    }
+
+    void unknownSwitchOnlySetsCommandLine() {
+        TrayState s;
+        s.PlayerType = QStringLiteral("BabyPlayer");
+        s.applyStartCommand(QString(), {});
+        QCOMPARE(s.CommandLine, QStringLiteral("|||"));
+        QCOMPARE(s.CommandOption, QString());
+        QCOMPARE(s.PlayerType, QStringLiteral("BabyPlayer"));
+        QCOMPARE(commandTextFromArguments({"/b|||x", "a b"}), QStringLiteral("/b|||x a b"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTrayState)
+#include "test_traystate.moc"
