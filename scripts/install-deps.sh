@@ -7,7 +7,7 @@ packages=(
     # build
     cmake make g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-httpserver-dev qt6-websockets-dev
-    libpugixml-dev libsqlite3-dev sqlite3
+    libpugixml-dev libsqlite3-dev sqlite3 libbenchmark-dev
     # tests and demo on a real X display with a window manager and a system tray
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
 )
