@@ -1,0 +1,167 @@
+#include "GlobalFunction.h"
+
+#include "ApiMold.h"
+#include "AutoRun.h"
+#include "DesktopUrlOpener.h"
+#include "FailurePolicy.h"
+#include "HistoryTable.h"
+#include "HttpGet.h"
+#include "InstPathStore.h"
+#include "LocalConn.h"
+#include "PlayerControl.h"
+#include "PlayerLink.h"
+#include "ProgramFolder.h"
+#include "QtProcessLauncher.h"
+#include "QtPrompt.h"
+#include "Settings.h"
+#include "SettingsTable.h"
+#include "Skin.h"
+#include "SysLoad.h"
+#include "SysPublicCls.h"
+#include "SystemSeams.h"
+#include "TrayState.h"
+#include "UserBabyLoginMode.h"
+#include "WebNews.h"
+#include "StartupGate.h"
+#include "CsFileProperties.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+QList<SiblingEntry> siblingEntries(const Settings& settings) {
+    QList<SiblingEntry> entries;
+    const QList<pugi::xml_node> nodes = settings.SelectNodes(QStringLiteral("/Root/SoftBrothers/SoftList"));
+    for (const pugi::xml_node& node : nodes) {
+        resumeNext([&] {
+            entries.append(SiblingEntry{NodeItemValue(node, QStringLiteral("Caption")),
+                                        NodeItemValue(node, QStringLiteral("t")), NodeItemValue(node, QStringLiteral("v")),
+                                        NodeItemValue(node, QStringLiteral("k")),
+                                        NodeItemValue(node, QStringLiteral("url"))});
+        });
+    }
+    return entries;
+}
+
+struct TrayProgram::Parts {
+    QStringList arguments;
+    TraySeams seams;
+
+    // The real seams; the ones in use are picked in the constructor.
+    SystemClock systemClock;
+    SystemRandom systemRandom;
+    QtPrompt qtPrompt;
+    DesktopUrlOpener desktopUrls;
+    QtProcessLauncher qtLauncher;
+    XdgAutoRun xdgAutoRun{QCoreApplication::applicationFilePath()};
+    InstPathStore instPaths;
+    SingleInstance single;
+
+    Clock* clock = nullptr;
+    RandomSource* random = nullptr;
+    Prompt* prompt = nullptr;
+    UrlOpener* urls = nullptr;
+    ProcessLauncher* launcher = nullptr;
+    AutoRunStore* autoRun = nullptr;
+
+    TrayState state;
+    std::unique_ptr<SysPublicCls> publicCls;
+    std::unique_ptr<Settings> settings;
+    HttpGet http;
+    std::unique_ptr<ApiMold> api;
+    std::unique_ptr<UserBabyLoginMode> user;
+    std::unique_ptr<LocalConn> conn;
+    std::unique_ptr<HistoryTable> history;
+    std::unique_ptr<SettingsTable> softSettings;
+    std::unique_ptr<WebNews> news;
+    std::unique_ptr<PlayerControl> player;
+    std::unique_ptr<SiblingLauncher> siblings;
+    std::unique_ptr<SysLoad> host;
+    std::unique_ptr<LinkServer> linkServer;
+};
+
+TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) : m(std::make_unique<Parts>()) {
+    m->arguments = std::move(argumentsWithoutProgram);
+    m->seams = std::move(seams);
+    TraySeams& s = m->seams;
+    m->clock = s.clock ? s.clock : &m->systemClock;
+    m->random = s.random ? s.random : &m->systemRandom;
+    m->prompt = s.prompt ? s.prompt : &m->qtPrompt;
+    m->urls = s.urls ? s.urls : &m->desktopUrls;
+    m->launcher = s.launcher ? s.launcher : &m->qtLauncher;
+    m->autoRun = s.autoRun ? s.autoRun : &m->xdgAutoRun;
+    if (!s.instPath)
+        s.instPath = [this](const QString& section) { return m->instPaths.instPath(section); };
+    if (!s.link)
+        s.link = [](const QString& topic, const QString& command) { return linkExecute(topic, command); };
+    if (!s.tryAcquireInstance)
+        s.tryAcquireInstance = [this] { return m->single.tryAcquire(); };
+    if (!s.exit)
+        s.exit = [](int code) { QCoreApplication::exit(code); };
+
+    m->settings = std::make_unique<Settings>(*m->prompt);
+    m->api = std::make_unique<ApiMold>(*m->settings, m->http, *m->urls, *m->clock, *m->prompt, m->state);
+    m->user = std::make_unique<UserBabyLoginMode>(m->state);
+    m->conn = std::make_unique<LocalConn>(*m->user, *m->prompt);
+    m->history = std::make_unique<HistoryTable>(*m->conn);
+    m->softSettings = std::make_unique<SettingsTable>(*m->conn);
+    m->news = std::make_unique<WebNews>(*m->settings, m->http, *m->history, m->state);
+    m->player = std::make_unique<PlayerControl>(m->state, *m->launcher, s.link, [](const QString& path) {
+        CsFileProperties properties;
+        properties.FindFileInfo(path);
+        return properties.FileVersion();
+    });
+    m->siblings = std::make_unique<SiblingLauncher>(m->state, s.instPath, *m->launcher, *m->prompt,
+                                                    [this](const QString& address) { m->api->OpenUrl(address); });
+}
+
+TrayProgram::~TrayProgram() = default;
+
+TrayState& TrayProgram::state() { return m->state; }
+SysPublicCls* TrayProgram::publicCls() { return m->publicCls.get(); }
+PlayerControl& TrayProgram::player() { return *m->player; }
+AutoRunStore& TrayProgram::autoRun() { return *m->autoRun; }
+const Settings& TrayProgram::settings() { return *m->settings; }
+SysLoad* TrayProgram::host() { return m->host.get(); }
+
+bool TrayProgram::Main() {
+    resumeNext([&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
+    m->publicCls = std::make_unique<SysPublicCls>(*m->clock, *m->random);
+
+    if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
+        StartupGate gate;
+        gate.tryAcquire = m->seams.tryAcquireInstance;
+        gate.forward = [this](const QString& command) { return m->player->ForwardToRunningTray(command); };
+        gate.pause = [] { QThread::msleep(200); };
+        // This copy never builds its host: it leaves no icon and does not write Sys.ini
+        // over the running tray's remembered player.
+        if (!gate.claimOrForward(m->state.CommandLine))
+            return false;
+    }
+
+    resumeNext([&] { m->settings->LoadSettings(); });
+
+    SysLoadDeps deps{m->state,
+                     *m->player,
+                     *m->siblings,
+                     *m->prompt,
+                     WebHomeLinks{
+                         [this] { return m->settings->SettingValue(QStringLiteral("url"),
+                                                                   QStringLiteral("/Root/Server/MyHomeManage")); },
+                         [this](const QString& address) { m->api->GoWebLogin(address); },
+                         [this](const QString& address) { m->api->OpenUrl(address); },
+                     },
+                     sysIniPath(),
+                     skinFolder(),
+                     m->seams.exit,
+                     {}};
+    m->host = std::make_unique<SysLoad>(std::move(deps));
+    m->host->Load(siblingEntries(*m->settings));
+
+    if (m->seams.listen) {
+        m->linkServer = std::make_unique<LinkServer>();
+        QObject::connect(m->linkServer.get(), &LinkServer::commandReceived, m->host.get(),
+                         [this](const QString& command) { m->host->LinkExecute(command); });
+        m->linkServer->listen(kTrayTopic);
+    }
+    return true;
+}

@@ -1,0 +1,84 @@
+#include "PlayerControl.h"
+
+#include "FailurePolicy.h"
+#include "PlayerLink.h"
+#include "ProgramFolder.h"
+#include "Seams.h"
+#include "TrayState.h"
+
+#include <QStringList>
+
+namespace {
+QString executable(const QString& name) {
+#ifdef Q_OS_WIN
+    return programPath(name + QLatin1String(".exe"));
+#else
+    return programPath(name);
+#endif
+}
+} // namespace
+
+PlayerControl::PlayerControl(TrayState& state, ProcessLauncher& launcher, LinkClient link,
+                             FileVersionReader fileVersion)
+    : m_state(state), m_launcher(launcher), m_link(std::move(link)), m_fileVersion(std::move(fileVersion)) {}
+
+QString PlayerControl::playerProgram() { return executable(QStringLiteral("VantobelPlay")); }
+QString PlayerControl::updaterProgram() { return executable(QStringLiteral("Update")); }
+
+QString PlayerControl::defaultPlayerCommand() const {
+    const QString kind = m_state.PlayerType.toLower();
+    if (kind == QLatin1String("babyplayer"))
+        return QStringLiteral("/B|||") + m_state.BabyUser.joined();
+    if (kind == QLatin1String("parentplayer"))
+        return QStringLiteral("/U|||") + m_state.ParentUser.joined();
+    return m_state.CommandLine;
+}
+
+void PlayerControl::OpenDefaultPlayer() { RunPlayer(defaultPlayerCommand()); }
+
+void PlayerControl::RunPlayer(const QString& command) {
+    if (SendToPlayer(command) != QLatin1String("282"))
+        return;
+    // Nobody listens on the player's topic: the player is not running, so start it
+    // with the command; whether the start worked is not examined.
+    resumeNext([&] { m_launcher.startDetached(playerProgram(), {command}); });
+    if (m_hideMainWindow)
+        resumeNext([&] { m_hideMainWindow(); });
+}
+
+void PlayerControl::PlayBaby() { RunPlayer(QStringLiteral("/B|||") + m_state.BabyUser.joined()); }
+void PlayerControl::PlayParent() { RunPlayer(QStringLiteral("/U|||") + m_state.ParentUser.joined()); }
+void PlayerControl::PlaySettings() { RunPlayer(QStringLiteral("/PLAYSETTINGS")); }
+
+QString PlayerControl::SendToPlayer(const QString& command) {
+    int result = 0;
+    const int thrown = jumpToHandler([&] { result = m_link(kPlayerTopic, command); });
+    if (thrown != 0)
+        result = thrown;
+    return result == 0 ? QString() : QString::number(result);
+}
+
+int PlayerControl::ForwardToRunningTray(const QString& command) {
+    int result = 0;
+    const int thrown = jumpToHandler([&] { result = m_link(kTrayTopic, command); });
+    return thrown != 0 ? thrown : result;
+}
+
+QString PlayerControl::versionText(const QString& fileVersion) {
+    const QStringList parts = fileVersion.trimmed().split(QLatin1Char('.'));
+    if (parts.size() < 4)
+        return kUnknownVersion;
+    return parts.at(0) + QLatin1Char('.') + parts.at(1) + QLatin1Char('.') + parts.at(3);
+}
+
+QString PlayerControl::PlayerVersion() const {
+    QString fileVersion;
+    resumeNext([&] { fileVersion = m_fileVersion(playerProgram()); });
+    return versionText(fileVersion);
+}
+
+bool PlayerControl::RunUpdate() {
+    bool started = false;
+    resumeNext([&] { started = m_launcher.startDetached(updaterProgram(), {PlayerVersion() + QStringLiteral("|||ShowErr")}); });
+    return started;
+}

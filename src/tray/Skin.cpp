@@ -1,0 +1,88 @@
+#include "Skin.h"
+
+#include "FailurePolicy.h"
+#include "FileOperate.h"
+#include "ProgramFolder.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QWidget>
+
+namespace {
+// "/* [Name] */" alone on its line.
+const QRegularExpression& sectionMarker() {
+    static const QRegularExpression re(QStringLiteral(R"(^\s*/\*\s*\[([^\]]*)\]\s*\*/\s*$)"));
+    return re;
+}
+} // namespace
+
+QString SkinEngine::selectScheme(const QString& qss, const QString& scheme) {
+    QString common;
+    QString chosen;
+    QString current; // name of the section being read; null before the first marker
+    bool inSection = false;
+    const QStringList lines = qss.split(QLatin1Char('\n'));
+    for (const QString& rawLine : lines) {
+        const QString line = rawLine.endsWith(QLatin1Char('\r')) ? rawLine.chopped(1) : rawLine;
+        const QRegularExpressionMatch m = sectionMarker().match(line);
+        if (m.hasMatch()) {
+            inSection = true;
+            current = m.captured(1).trimmed();
+            continue;
+        }
+        if (!inSection)
+            common += line + QLatin1Char('\n');
+        else if (!scheme.trimmed().isEmpty() && current.compare(scheme.trimmed(), Qt::CaseInsensitive) == 0)
+            chosen += line + QLatin1Char('\n');
+    }
+    return common + chosen;
+}
+
+bool SkinEngine::LoadSkin(const QString& path, const QString& scheme) {
+    QFile file(path);
+    // A folder (the bare skin folder when the choice file is missing) opens but is no skin.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    m_sheet = selectScheme(QString::fromUtf8(file.readAll()), scheme);
+    m_loaded = true;
+    if (m_options & kApplyToApplication)
+        applyToApplication();
+    return true;
+}
+
+void SkinEngine::ApplyWindow(QWidget* window) {
+    if (window && m_loaded)
+        window->setStyleSheet(m_sheet);
+}
+
+void SkinEngine::setApplyOptions(int options) {
+    m_options = options;
+    if (m_options & kApplyToApplication)
+        applyToApplication();
+}
+
+void SkinEngine::applyToApplication() {
+    // Only a widget application has an application-wide style sheet.
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()); app && m_loaded)
+        app->setStyleSheet(m_sheet);
+}
+
+QString skinFolder() { return programPath(QStringLiteral("Skin/")); }
+
+SkinChoice readSkinChoice(const QString& folder) {
+    SkinChoice choice;
+    const QString ini = folder + QStringLiteral("DefaultSkin.ini");
+    choice.skinPath = folder + FileOperate::IniValue(FileOperate::ReadTextLines(ini), QStringLiteral("SkinFile"));
+    choice.scheme = FileOperate::IniValue(FileOperate::ReadTextLines(ini), QStringLiteral("SkinIniFile"));
+    return choice;
+}
+
+void ApplySkin(SkinEngine& engine, QWidget* window, const QString& folder) {
+    SkinChoice choice;
+    resumeNext([&] { choice = readSkinChoice(folder); });
+    resumeNext([&] { engine.LoadSkin(choice.skinPath, choice.scheme); });
+    resumeNext([&] { engine.ApplyWindow(window); });
+    resumeNext([&] { engine.setApplyOptions(engine.ApplyOptions() | SkinEngine::kApplyToApplication); });
+}

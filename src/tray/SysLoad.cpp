@@ -1,0 +1,185 @@
+#include "SysLoad.h"
+
+#include "FailurePolicy.h"
+#include "FileOperate.h"
+#include "PlayerControl.h"
+#include "Seams.h"
+#include "SysPublicCls.h"
+#include "TrayState.h"
+#include "TrayTexts.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QApplication>
+#include <QMenu>
+#include <QPushButton>
+
+bool webHomeSigned(const TrayState& state) {
+    return !SysPublicCls::IsBlank(state.ParentUser.Field[0]) && !SysPublicCls::IsBlank(state.ParentUser.Field[1]) &&
+           !SysPublicCls::IsBlank(state.ActiveUserField3);
+}
+
+bool WriteTrayDefaultType(const QString& sysIni, const QString& playerType) {
+    if (!QDir().mkpath(QFileInfo(sysIni).absolutePath()))
+        return false;
+    return FileOperate::WriteTextFile(sysIni, QStringLiteral("TrayDefaultType=") + playerType + QStringLiteral("\r\n"));
+}
+
+SysLoad::SysLoad(SysLoadDeps deps, QWidget* parent) : QWidget(parent), m_deps(std::move(deps)), m_mainWindow(this) {
+    setObjectName(QStringLiteral("SysLoad"));
+    setWindowTitle(kAppTitle);
+    setWindowIcon(TrayIcon::iconFor(TrayIconState::Normal));
+    m_goButton = new QPushButton(TrayTexts::kGoButton, this);
+    m_goButton->setObjectName(QStringLiteral("GoVantobelSys"));
+
+    connect(m_goButton, &QPushButton::clicked, this, [this] { m_deps.player.OpenDefaultPlayer(); });
+    connect(&m_icon, &TrayIcon::openDefaultPlayerRequested, this, [this] { m_deps.player.OpenDefaultPlayer(); });
+    connect(&m_icon, &TrayIcon::menuRequested, this, &SysLoad::showMenu);
+
+    connect(m_menu.about(), &QAction::triggered, this, &SysLoad::aboutRequested);
+    connect(m_menu.update(), &QAction::triggered, this, [this] { m_deps.player.RunUpdate(); });
+    connect(m_menu.setting(), &QAction::triggered, this, &SysLoad::settingsRequested);
+    connect(m_menu.playSetting(), &QAction::triggered, this, [this] { m_deps.player.PlaySettings(); });
+    connect(m_menu.playBaby(), &QAction::triggered, this, [this] { m_deps.player.PlayBaby(); });
+    connect(m_menu.playParent(), &QAction::triggered, this, [this] { m_deps.player.PlayParent(); });
+    connect(m_menu.message(), &QAction::triggered, this, &SysLoad::messageBoxRequested);
+    connect(m_menu.webHome(), &QAction::triggered, this, &SysLoad::OpenWebHome);
+    connect(m_menu.close(), &QAction::triggered, this, &SysLoad::ExitItem);
+    connect(&m_menu, &TrayMenu::siblingTriggered, this,
+            [this](const SiblingEntry& entry) { m_deps.siblings.start(entry); });
+
+    m_deps.player.setHideMainWindow([this] { hideMainWindow(); });
+
+    // The desktop session ending is a close request too: remember the served player.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this] { CloseRequest(); });
+        connect(app, &QCoreApplication::aboutToQuit, this, &SysLoad::onAboutToQuit);
+    }
+}
+
+SysLoad::~SysLoad() = default;
+
+void SysLoad::Load(const QList<SiblingEntry>& siblings) {
+    m_mainWindow = this;
+    resumeNext([&] { ApplySkin(m_skin, this, m_deps.skinFolder); });
+    resumeNext([&] {
+        if (m_deps.state.hidesTrayIcon())
+            DeleteTrayIcon();
+        else
+            ShowAppIcoMain();
+    });
+    resumeNext([&] {
+        if (m_deps.startConnectionWatch)
+            m_deps.startConnectionWatch();
+    });
+    resumeNext([&] {
+        m_goButton->setGeometry(24, 16, 257, 65);
+        resize(4650 / 15, 1575 / 15);
+    });
+    resumeNext([&] { LoadSoftBrothersMenu(siblings); });
+}
+
+QString SysLoad::tooltipFor(TrayIconState state) {
+    switch (state) {
+    case TrayIconState::Unread:
+        return TrayTexts::unreadTip();
+    case TrayIconState::Offline:
+        return TrayTexts::offlineTip();
+    case TrayIconState::Normal:
+        break;
+    }
+    return TrayTexts::normalTip();
+}
+
+void SysLoad::ShowAppIcoMain() {
+    NotifyIconData data;
+    data.icon = TrayIconState::Normal;
+    data.setTip(TrayTexts::normalTip());
+    m_icon.add(data);
+}
+
+void SysLoad::DeleteTrayIcon() { m_icon.remove(); }
+
+void SysLoad::UpdSysIco(TrayIconState state, const QString& text) {
+    NotifyIconData data;
+    data.icon = state;
+    data.setTip(text);
+    m_icon.modify(data);
+}
+
+void SysLoad::LoadSoftBrothersMenu(const QList<SiblingEntry>& siblings) { m_menu.addSiblings(siblings); }
+
+void SysLoad::showMenu() {
+    // The host takes the foreground first so that a click elsewhere closes the menu.
+    activateWindow();
+    m_menu.menu()->popup(QCursor::pos());
+}
+
+void SysLoad::hideMainWindow() {
+    if (m_mainWindow)
+        m_mainWindow->hide();
+}
+
+void SysLoad::ExitItem() {
+    const PromptAnswer answer = m_deps.prompt.show(TrayTexts::exitQuestion(), TrayTexts::kExitCaption,
+                                                   PromptIcon::Question, PromptButtons::YesNo);
+    if (answer != PromptAnswer::Yes)
+        return;
+    // A player that is not running is simply not told; it is not started for this.
+    m_deps.player.SendToPlayer(QStringLiteral("/Exit"));
+    QuitTray();
+}
+
+void SysLoad::OpenWebHome() {
+    const QString address = m_deps.web.homeAddress ? m_deps.web.homeAddress() : QString();
+    if (webHomeSigned(m_deps.state)) {
+        if (m_deps.web.goWebLogin)
+            m_deps.web.goWebLogin(address);
+    } else if (m_deps.web.openUrl) {
+        m_deps.web.openUrl(address);
+    }
+}
+
+void SysLoad::CloseRequest() {
+    resumeNext([&] { WriteTrayDefaultType(m_deps.sysIni, m_deps.state.PlayerType); });
+}
+
+void SysLoad::QuitTray() {
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    resumeNext([&] { DeleteTrayIcon(); });
+    resumeNext([&] { m_menu.menu()->close(); });
+    // Every other window first, then the host itself, whose close request writes Sys.ini.
+    resumeNext([&] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows) {
+            if (window != this && window->isVisible())
+                window->close();
+        }
+    });
+    resumeNext([&] { close(); });
+    resumeNext([&] {
+        if (m_deps.exit)
+            m_deps.exit(1);
+    });
+}
+
+void SysLoad::closeEvent(QCloseEvent* event) {
+    CloseRequest();
+    event->accept();
+    QuitTray();
+}
+
+void SysLoad::onAboutToQuit() {
+    if (m_quitting)
+        return;
+    // The event loop is ending without our quit sequence (the session is over):
+    // still remember the served player and leave no icon behind.
+    m_quitting = true;
+    resumeNext([&] { DeleteTrayIcon(); });
+    CloseRequest();
+}
