@@ -2,6 +2,7 @@
 
 #include "ApiMold.h"
 #include "AutoRun.h"
+#include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
@@ -16,14 +17,13 @@
 #include "Settings.h"
 #include "SettingsTable.h"
 #include "Skin.h"
+#include "StartupGate.h"
 #include "SysLoad.h"
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
 #include "TrayState.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
-#include "StartupGate.h"
-#include "CsFileProperties.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -33,10 +33,10 @@ QList<SiblingEntry> siblingEntries(const Settings& settings) {
     const QList<pugi::xml_node> nodes = settings.SelectNodes(QStringLiteral("/Root/SoftBrothers/SoftList"));
     for (const pugi::xml_node& node : nodes) {
         resumeNext([&] {
-            entries.append(SiblingEntry{NodeItemValue(node, QStringLiteral("Caption")),
-                                        NodeItemValue(node, QStringLiteral("t")), NodeItemValue(node, QStringLiteral("v")),
-                                        NodeItemValue(node, QStringLiteral("k")),
-                                        NodeItemValue(node, QStringLiteral("url"))});
+            entries.append(
+                SiblingEntry{NodeItemValue(node, QStringLiteral("Caption")), NodeItemValue(node, QStringLiteral("t")),
+                             NodeItemValue(node, QStringLiteral("v")), NodeItemValue(node, QStringLiteral("k")),
+                             NodeItemValue(node, QStringLiteral("url"))});
         });
     }
     return entries;
@@ -116,12 +116,24 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) :
 
 TrayProgram::~TrayProgram() = default;
 
-TrayState& TrayProgram::state() { return m->state; }
-SysPublicCls* TrayProgram::publicCls() { return m->publicCls.get(); }
-PlayerControl& TrayProgram::player() { return *m->player; }
-AutoRunStore& TrayProgram::autoRun() { return *m->autoRun; }
-const Settings& TrayProgram::settings() { return *m->settings; }
-SysLoad* TrayProgram::host() { return m->host.get(); }
+TrayState& TrayProgram::state() {
+    return m->state;
+}
+SysPublicCls* TrayProgram::publicCls() {
+    return m->publicCls.get();
+}
+PlayerControl& TrayProgram::player() {
+    return *m->player;
+}
+AutoRunStore& TrayProgram::autoRun() {
+    return *m->autoRun;
+}
+const Settings& TrayProgram::settings() {
+    return *m->settings;
+}
+SysLoad* TrayProgram::host() {
+    return m->host.get();
+}
 
 bool TrayProgram::Main() {
     resumeNext([&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
@@ -145,8 +157,10 @@ bool TrayProgram::Main() {
                      *m->siblings,
                      *m->prompt,
                      WebHomeLinks{
-                         [this] { return m->settings->SettingValue(QStringLiteral("url"),
-                                                                   QStringLiteral("/Root/Server/MyHomeManage")); },
+                         [this] {
+                             return m->settings->SettingValue(QStringLiteral("url"),
+                                                              QStringLiteral("/Root/Server/MyHomeManage"));
+                         },
                          [this](const QString& address) { m->api->GoWebLogin(address); },
                          [this](const QString& address) { m->api->OpenUrl(address); },
                      },

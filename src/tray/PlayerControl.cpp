@@ -22,8 +22,12 @@ PlayerControl::PlayerControl(TrayState& state, ProcessLauncher& launcher, LinkCl
                              FileVersionReader fileVersion)
     : m_state(state), m_launcher(launcher), m_link(std::move(link)), m_fileVersion(std::move(fileVersion)) {}
 
-QString PlayerControl::playerProgram() { return executable(QStringLiteral("VantobelPlay")); }
-QString PlayerControl::updaterProgram() { return executable(QStringLiteral("Update")); }
+QString PlayerControl::playerProgram() {
+    return executable(QStringLiteral("VantobelPlay"));
+}
+QString PlayerControl::updaterProgram() {
+    return executable(QStringLiteral("Update"));
+}
 
 QString PlayerControl::defaultPlayerCommand() const {
     const QString kind = m_state.PlayerType.toLower();
@@ -34,7 +38,9 @@ QString PlayerControl::defaultPlayerCommand() const {
     return m_state.CommandLine;
 }
 
-void PlayerControl::OpenDefaultPlayer() { RunPlayer(defaultPlayerCommand()); }
+void PlayerControl::OpenDefaultPlayer() {
+    RunPlayer(defaultPlayerCommand());
+}
 
 void PlayerControl::RunPlayer(const QString& command) {
     if (SendToPlayer(command) != QLatin1String("282"))
@@ -46,9 +52,15 @@ void PlayerControl::RunPlayer(const QString& command) {
         resumeNext([&] { m_hideMainWindow(); });
 }
 
-void PlayerControl::PlayBaby() { RunPlayer(QStringLiteral("/B|||") + m_state.BabyUser.joined()); }
-void PlayerControl::PlayParent() { RunPlayer(QStringLiteral("/U|||") + m_state.ParentUser.joined()); }
-void PlayerControl::PlaySettings() { RunPlayer(QStringLiteral("/PLAYSETTINGS")); }
+void PlayerControl::PlayBaby() {
+    RunPlayer(QStringLiteral("/B|||") + m_state.BabyUser.joined());
+}
+void PlayerControl::PlayParent() {
+    RunPlayer(QStringLiteral("/U|||") + m_state.ParentUser.joined());
+}
+void PlayerControl::PlaySettings() {
+    RunPlayer(QStringLiteral("/PLAYSETTINGS"));
+}
 
 QString PlayerControl::SendToPlayer(const QString& command) {
     int result = 0;
@@ -79,6 +91,8 @@ QString PlayerControl::PlayerVersion() const {
 
 bool PlayerControl::RunUpdate() {
     bool started = false;
-    resumeNext([&] { started = m_launcher.startDetached(updaterProgram(), {PlayerVersion() + QStringLiteral("|||ShowErr")}); });
+    resumeNext([&] {
+        started = m_launcher.startDetached(updaterProgram(), {PlayerVersion() + QStringLiteral("|||ShowErr")});
+    });
     return started;
 }

@@ -13,7 +13,9 @@ const QString kTagSep = QStringLiteral("@@@@@");
 const QString kSep = QStringLiteral("|||");
 } // namespace
 
-QString SiblingEntry::tag() const { return QStringList{section, first, last, url}.join(kTagSep); }
+QString SiblingEntry::tag() const {
+    return QStringList{section, first, last, url}.join(kTagSep);
+}
 
 SiblingEntry SiblingEntry::fromTag(const QString& caption, const QString& tag) {
     const QStringList parts = tag.split(kTagSep);

@@ -23,7 +23,9 @@ QString SkinEngine::selectScheme(const QString& qss, const QString& scheme) {
     QString chosen;
     QString current; // name of the section being read; null before the first marker
     bool inSection = false;
-    const QStringList lines = qss.split(QLatin1Char('\n'));
+    QStringList lines = qss.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the text's final line break ends a line, it does not start one
     for (const QString& rawLine : lines) {
         const QString line = rawLine.endsWith(QLatin1Char('\r')) ? rawLine.chopped(1) : rawLine;
         const QRegularExpressionMatch m = sectionMarker().match(line);
@@ -69,7 +71,9 @@ void SkinEngine::applyToApplication() {
         app->setStyleSheet(m_sheet);
 }
 
-QString skinFolder() { return programPath(QStringLiteral("Skin/")); }
+QString skinFolder() {
+    return programPath(QStringLiteral("Skin/"));
+}
 
 SkinChoice readSkinChoice(const QString& folder) {
     SkinChoice choice;

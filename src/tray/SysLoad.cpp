@@ -9,11 +9,11 @@
 #include "TrayTexts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
-#include <QApplication>
 #include <QMenu>
 #include <QPushButton>
 
@@ -101,7 +101,9 @@ void SysLoad::ShowAppIcoMain() {
     m_icon.add(data);
 }
 
-void SysLoad::DeleteTrayIcon() { m_icon.remove(); }
+void SysLoad::DeleteTrayIcon() {
+    m_icon.remove();
+}
 
 void SysLoad::UpdSysIco(TrayIconState state, const QString& text) {
     NotifyIconData data;
@@ -110,7 +112,9 @@ void SysLoad::UpdSysIco(TrayIconState state, const QString& text) {
     m_icon.modify(data);
 }
 
-void SysLoad::LoadSoftBrothersMenu(const QList<SiblingEntry>& siblings) { m_menu.addSiblings(siblings); }
+void SysLoad::LoadSoftBrothersMenu(const QList<SiblingEntry>& siblings) {
+    m_menu.addSiblings(siblings);
+}
 
 void SysLoad::showMenu() {
     // The host takes the foreground first so that a click elsewhere closes the menu.

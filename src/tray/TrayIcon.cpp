@@ -2,7 +2,9 @@
 
 // The icons are compiled into this static library; a resource initialiser in a
 // static library is dropped by the linker unless something names it.
-static void initTrayIconResources() { Q_INIT_RESOURCE(tray_icons); }
+static void initTrayIconResources() {
+    Q_INIT_RESOURCE(tray_icons);
+}
 
 TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
@@ -44,7 +46,9 @@ void TrayIcon::add(const NotifyIconData& data) {
     m_shown = true;
 }
 
-void TrayIcon::modify(const NotifyIconData& data) { apply(data); }
+void TrayIcon::modify(const NotifyIconData& data) {
+    apply(data);
+}
 
 void TrayIcon::remove() {
     m_icon.hide();

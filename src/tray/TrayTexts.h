@@ -12,9 +12,12 @@ inline const QString kPortalAddress = QStringLiteral("http://www.vantobel.exampl
 inline const QString kCrLf = QStringLiteral("\r\n");
 
 // Tooltips; each ends with the NUL that terminates it in the 64-byte tip field.
-inline QString normalTip() { return QStringLiteral("Brightsprout培养助手：") + kCrLf + kPortalAddress + QChar(0); }
+inline QString normalTip() {
+    return QStringLiteral("Brightsprout培养助手：") + kCrLf + kPortalAddress + QChar(0);
+}
 inline QString unreadTip() {
-    return QStringLiteral("Brightsprout培养助手：您有未读消息！") + kCrLf + kPortalAddress + QStringLiteral("/") + QChar(0);
+    return QStringLiteral("Brightsprout培养助手：您有未读消息！") + kCrLf + kPortalAddress + QStringLiteral("/") +
+           QChar(0);
 }
 inline QString offlineTip() {
     return QStringLiteral("Brightsprout培养助手：（离线）") + kCrLf + kPortalAddress + kCrLf + QChar(0);

@@ -1,0 +1,306 @@
+// The host window on the offscreen platform: menu, icon, clicks, executes, quitting.
+#include "Fakes.h"
+#include "PlayerControl.h"
+#include "PlayerLink.h"
+#include "SysLoad.h"
+#include "TrayState.h"
+#include "VbError.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+struct LinkCall {
+    QString topic;
+    QString command;
+};
+
+// One host with every contact recorded.
+struct Rig {
+    TempProgramHome home;
+    TrayState state;
+    RecordingLauncher launcher;
+    RecordingPrompt prompt;
+    QList<LinkCall> linkCalls;
+    QList<int> linkAnswers;
+    QStringList signedOpened;
+    QStringList plainOpened;
+    QList<int> exits;
+    PlayerControl player{state, launcher,
+                         [this](const QString& topic, const QString& command) {
+                             linkCalls.append({topic, command});
+                             return linkAnswers.isEmpty() ? 0 : linkAnswers.takeFirst();
+                         },
+                         [](const QString&) { return QStringLiteral("2.1.0.57"); }};
+    QString instPath;
+    SiblingLauncher siblings{state, [this](const QString&) { return instPath; }, launcher, prompt,
+                             [this](const QString& u) { plainOpened << u; }};
+    int watchStarts = 0;
+    std::unique_ptr<SysLoad> host;
+
+    QString sysIni() const { return home.path() + "/Users/All Users/Sys.ini"; }
+
+    explicit Rig(const QString& skinFolder = {}) {
+        SysLoadDeps deps{state,
+                         player,
+                         siblings,
+                         prompt,
+                         WebHomeLinks{[] { return QStringLiteral("http://home.example/manage"); },
+                                      [this](const QString& u) { signedOpened << u; },
+                                      [this](const QString& u) { plainOpened << u; }},
+                         sysIni(),
+                         skinFolder.isEmpty() ? home.path() + "/Skin/" : skinFolder,
+                         [this](int code) { exits << code; },
+                         [this] { ++watchStarts; }};
+        host = std::make_unique<SysLoad>(std::move(deps));
+    }
+
+    QByteArray sysIniBytes() const {
+        QFile f(sysIni());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+};
+
+QStringList captions(const QMenu* menu) {
+    QStringList out;
+    for (const QAction* a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+} // namespace
+
+class TestSysLoad : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void menuTreeAndSiblings() {
+        Rig rig;
+        rig.host->Load({});
+        TrayMenu& m = rig.host->trayMenu();
+        QCOMPARE(captions(m.menu()),
+                 QStringList({"关于我们", "-", "升级更新", "系统设置", "儿歌播放器控制台", "-", "Brightsprout培养计划",
+                              "-", "消息盒", "家务中心 (URL)", "-", "退出(&E)"}));
+        QCOMPARE(m.close()->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+        QCOMPARE(captions(m.playerMenu()), QStringList({"Vantobel儿歌播放器", "Vantobel胎教/育儿播放器"}));
+        // No configured siblings: the plan's sub-menu holds only the player sub-menu.
+        QCOMPARE(captions(m.brightsproutMenu()), QStringList{"Vantobel胎教/儿歌播放器"});
+
+        Rig three;
+        three.host->Load({{"宝宝识字", "Words", "/w", "/k1", ""},
+                          {"Garden & Co", "Garden", "", "", "http://g.example"},
+                          {"育儿日记", "Diary", "/d", "/k3", "http://d.example"}});
+        TrayMenu& t = three.host->trayMenu();
+        QCOMPARE(captions(t.brightsproutMenu()),
+                 QStringList({"Vantobel胎教/儿歌播放器", "宝宝识字", "Garden & Co", "育儿日记"}));
+        QCOMPARE(t.siblingActions().at(2)->data().toString(),
+                 QStringLiteral("Diary@@@@@/d@@@@@/k3@@@@@http://d.example"));
+
+        // A click on an entry that is not installed tells the user and opens its page.
+        t.siblingActions().at(2)->trigger();
+        QCOMPARE(three.prompt.calls.size(), 1);
+        QCOMPARE(three.plainOpened, QStringList{"http://d.example"});
+        QVERIFY(three.launcher.started.isEmpty());
+    }
+
+    void loadShowsOrHidesTheIcon() {
+        Rig rig;
+        rig.host->Load({});
+        QVERIFY(rig.host->trayIcon().isShown());
+        QVERIFY(!rig.host->isVisible());
+        QCOMPARE(rig.watchStarts, 1);
+        QCOMPARE(rig.host->trayIcon().systemTrayIcon().toolTip(),
+                 QStringLiteral("Brightsprout培养助手：\r\nhttp://www.vantobel.example"));
+        QCOMPARE(rig.host->goButton()->geometry(), QRect(24, 16, 257, 65));
+
+        Rig hidden;
+        hidden.state.applyStartCommand(QStringLiteral("/tray|||hiddentrayico"), {});
+        hidden.host->Load({});
+        QVERIFY(!hidden.host->trayIcon().isShown());
+        // The connection watch's looks change the record but do not bring the icon back.
+        hidden.host->setIconState(TrayIconState::Offline);
+        QVERIFY(!hidden.host->trayIcon().isShown());
+        QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Offline);
+        // "/showappico" with the hiding option: deleted first, then shown.
+        hidden.host->LinkExecute(QStringLiteral("/showappico|||HiddenTrayIco"));
+        QVERIFY(hidden.host->trayIcon().isShown());
+        QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Normal);
+    }
+
+    void iconLooks() {
+        Rig rig;
+        rig.host->Load({});
+        QSystemTrayIcon& icon = rig.host->trayIcon().systemTrayIcon();
+        rig.host->setIconState(TrayIconState::Unread);
+        QVERIFY(icon.toolTip().startsWith(QStringLiteral("Brightsprout培养助手：您有未读消息！")));
+        const qint64 unreadKey = icon.icon().cacheKey();
+        rig.host->setIconState(TrayIconState::Offline);
+        QVERIFY(icon.toolTip().contains(QStringLiteral("（离线）")));
+        const qint64 offlineKey = icon.icon().cacheKey();
+        rig.host->UpdSysLoadIco();
+        QVERIFY(icon.toolTip().startsWith(QStringLiteral("Brightsprout培养助手：\r\n")));
+        const QImage normal = icon.icon().pixmap(16, 16).toImage();
+        QVERIFY(unreadKey != offlineKey);
+        QVERIFY(normal != TrayIcon::iconFor(TrayIconState::Unread).pixmap(16, 16).toImage());
+        QVERIFY(normal != TrayIcon::iconFor(TrayIconState::Offline).pixmap(16, 16).toImage());
+        QVERIFY(!normal.isNull());
+    }
+
+    void clicksOnTheIcon() {
+        QCOMPARE(decodeActivation(QSystemTrayIcon::Trigger), TrayClick::OpenDefaultPlayer);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::Context), TrayClick::ShowMenu);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::DoubleClick), TrayClick::None);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::MiddleClick), TrayClick::None);
+
+        Rig rig;
+        rig.state.applyStartCommand(QStringLiteral("/TRAY"), {});
+        rig.host->Load({});
+        rig.host->trayIcon().activate(QSystemTrayIcon::DoubleClick);
+        QVERIFY(rig.linkCalls.isEmpty());
+        rig.host->trayIcon().activate(QSystemTrayIcon::Trigger);
+        QCOMPARE(rig.linkCalls.size(), 1);
+        QCOMPARE(rig.linkCalls[0].topic, kPlayerTopic);
+        QCOMPARE(rig.linkCalls[0].command, QStringLiteral("/TRAY|||"));
+
+        rig.host->trayIcon().activate(QSystemTrayIcon::Context);
+        QTRY_VERIFY(rig.host->trayMenu().menu()->isVisible());
+        rig.host->trayMenu().menu()->close();
+    }
+
+    void playerStartHidesTheMainWindow() {
+        Rig rig;
+        rig.host->Load({});
+        rig.host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.host.get()));
+        rig.linkAnswers = {VbError::NoApplicationResponded};
+        rig.host->trayMenu().playBaby()->trigger();
+        QCOMPARE(rig.launcher.started.size(), 1);
+        QCOMPARE(rig.launcher.started[0].arguments, QStringList{"/B|||" + UserRecord().joined()});
+        QVERIFY(!rig.host->isVisible());
+
+        // Once another window holds the reference, that one is hidden instead.
+        QWidget box;
+        box.show();
+        rig.host->show();
+        rig.host->setMainWindow(&box);
+        rig.linkAnswers = {VbError::NoApplicationResponded};
+        QTest::mouseClick(rig.host->goButton(), Qt::LeftButton);
+        QCOMPARE(rig.launcher.started.size(), 2);
+        QVERIFY(!box.isVisible());
+        QVERIFY(rig.host->isVisible());
+        rig.host->hide();
+    }
+
+    void menuItemsReachTheirTargets() {
+        Rig rig;
+        rig.host->Load({});
+        TrayMenu& m = rig.host->trayMenu();
+        m.playSetting()->trigger();
+        QCOMPARE(rig.linkCalls.last().command, QStringLiteral("/PLAYSETTINGS"));
+        m.update()->trigger();
+        QCOMPARE(rig.launcher.started.last().program, rig.home.path() + "/Update");
+        QCOMPARE(rig.launcher.started.last().arguments, QStringList{"2.1.57|||ShowErr"});
+
+        int about = 0, settings = 0, box = 0;
+        connect(rig.host.get(), &SysLoad::aboutRequested, this, [&] { ++about; });
+        connect(rig.host.get(), &SysLoad::settingsRequested, this, [&] { ++settings; });
+        connect(rig.host.get(), &SysLoad::messageBoxRequested, this, [&] { ++box; });
+        m.about()->trigger();
+        m.setting()->trigger();
+        m.message()->trigger();
+        QCOMPARE(about + settings + box, 3);
+        QVERIFY(about == 1 && settings == 1 && box == 1);
+
+        // The web home: plain while the parent's data is missing, signed once it is there.
+        m.webHome()->trigger();
+        QCOMPARE(rig.plainOpened, QStringList{"http://home.example/manage"});
+        rig.state.applyStartCommand(QStringLiteral("/u|||o|||name|||pass|||f3|||4|||5|||6|||7"), {});
+        m.webHome()->trigger();
+        QCOMPARE(rig.signedOpened, QStringList{"http://home.example/manage"});
+        QCOMPARE(rig.plainOpened.size(), 1);
+    }
+
+    void exitItemAnsweredNoChangesNothing() {
+        Rig rig;
+        rig.state.PlayerType = QStringLiteral("BabyPlayer");
+        rig.host->Load({});
+        rig.prompt.answers = {PromptAnswer::No};
+        rig.host->trayMenu().close()->trigger();
+        QCOMPARE(rig.prompt.calls.size(), 1);
+        const PromptCall& c = rig.prompt.calls[0];
+        QCOMPARE(c.text,
+                 QStringLiteral(
+                     "您确定要退出播放器并完全关闭程序吗？\r\n\r\n这可能会错过《Brightsprout培养计划》广播消息！"));
+        QCOMPARE(c.title, QStringLiteral("退出程序？"));
+        QCOMPARE(c.icon, PromptIcon::Question);
+        QCOMPARE(c.buttons, PromptButtons::YesNo);
+        QVERIFY(rig.linkCalls.isEmpty());
+        QVERIFY(rig.exits.isEmpty());
+        QVERIFY(rig.host->trayIcon().isShown());
+        QVERIFY(!rig.host->isQuitting());
+        QCOMPARE(rig.sysIniBytes(), QByteArray("<missing>"));
+    }
+
+    void exitItemAnsweredYesTellsThePlayerAndQuits() {
+        Rig rig;
+        rig.state.PlayerType = QStringLiteral("ParentPlayer");
+        rig.host->Load({});
+        rig.linkAnswers = {VbError::NoApplicationResponded}; // the player is not running
+        rig.host->trayMenu().close()->trigger();
+        QCOMPARE(rig.linkCalls.size(), 1);
+        QCOMPARE(rig.linkCalls[0].topic, kPlayerTopic);
+        QCOMPARE(rig.linkCalls[0].command, QStringLiteral("/Exit"));
+        QVERIFY(rig.launcher.started.isEmpty()); // not started just to be told to exit
+        QCOMPARE(rig.exits, QList<int>{1});
+        QVERIFY(!rig.host->trayIcon().isShown());
+        QCOMPARE(rig.sysIniBytes(), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
+    }
+
+    void quitSequenceEnteredAgain() {
+        Rig rig;
+        rig.host->Load({});
+        QWidget other;
+        other.show();
+        // "/exit": no question, the player is not told, every window closes.
+        rig.host->LinkExecute(QStringLiteral("/exit"));
+        QVERIFY(rig.prompt.calls.isEmpty());
+        QVERIFY(rig.linkCalls.isEmpty());
+        QVERIFY(!other.isVisible());
+        QCOMPARE(rig.exits, QList<int>{1});
+        QCOMPARE(rig.sysIniBytes(), QByteArray("TrayDefaultType=\r\n"));
+        rig.host->QuitTray();
+        rig.host->close();
+        QCOMPARE(rig.exits, QList<int>{1});
+
+        // The system closing the host runs the same sequence once.
+        Rig closed;
+        closed.state.PlayerType = QStringLiteral("BabyPlayer");
+        closed.host->Load({});
+        closed.host->close();
+        QCOMPARE(closed.exits, QList<int>{1});
+        QVERIFY(!closed.host->trayIcon().isShown());
+        QCOMPARE(closed.sysIniBytes(), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+    }
+
+    void skinFromTheChoiceFile() {
+        Rig rig(QStringLiteral(VT_PROGRAM_DIR "/Skin/"));
+        rig.host->Load({});
+        QVERIFY(rig.host->skin().isLoaded());
+        QVERIFY(rig.host->styleSheet().contains(QStringLiteral("QPushButton")));
+        QVERIFY(rig.host->skin().ApplyOptions() & SkinEngine::kApplyToApplication);
+        QCOMPARE(qApp->styleSheet(), rig.host->styleSheet());
+        qApp->setStyleSheet(QString());
+
+        Rig plain; // no Skin folder at all: the standard look, the tray works
+        plain.host->Load({});
+        QVERIFY(!plain.host->skin().isLoaded());
+        QVERIFY(plain.host->styleSheet().isEmpty());
+        QVERIFY(plain.host->trayIcon().isShown());
+    }
+};
+
+QTEST_MAIN(TestSysLoad)
+#include "test_sysload.moc"
