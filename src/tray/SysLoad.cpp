@@ -56,7 +56,7 @@ SysLoad::SysLoad(SysLoadDeps deps, QWidget* parent) : QWidget(parent), m_deps(st
     // The desktop session ending is a close request too: remember the served player.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this] { CloseRequest(); });
-        connect(app, &QCoreApplication::aboutToQuit, this, &SysLoad::onAboutToQuit);
+        connect(app, &QCoreApplication::aboutToQuit, this, &SysLoad::SessionEnded);
     }
 }
 
@@ -178,11 +178,9 @@ void SysLoad::closeEvent(QCloseEvent* event) {
     QuitTray();
 }
 
-void SysLoad::onAboutToQuit() {
+void SysLoad::SessionEnded() {
     if (m_quitting)
         return;
-    // The event loop is ending without our quit sequence (the session is over):
-    // still remember the served player and leave no icon behind.
     m_quitting = true;
     resumeNext([&] { DeleteTrayIcon(); });
     CloseRequest();

@@ -78,6 +78,9 @@ public:
     void CloseRequest();
     void QuitTray() override;
     bool isQuitting() const { return m_quitting; }
+    // The event loop ends without the quit sequence (the desktop session is over):
+    // remember the served player and leave no icon behind.
+    void SessionEnded();
 
     // The window the player start hides: this host, or the message box once open.
     void setMainWindow(QWidget* window) { m_mainWindow = window; }
@@ -104,7 +107,6 @@ protected:
 
 private:
     void showMenu();
-    void onAboutToQuit();
 
     SysLoadDeps m_deps;
     TrayIcon m_icon;

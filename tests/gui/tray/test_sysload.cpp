@@ -283,6 +283,17 @@ private Q_SLOTS:
         QCOMPARE(closed.exits, QList<int>{1});
         QVERIFY(!closed.host->trayIcon().isShown());
         QCOMPARE(closed.sysIniBytes(), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+
+        // The session ends under the event loop: the player is remembered, the icon goes.
+        Rig session;
+        session.state.PlayerType = QStringLiteral("ParentPlayer");
+        session.host->Load({});
+        session.host->SessionEnded();
+        QVERIFY(!session.host->trayIcon().isShown());
+        QCOMPARE(session.sysIniBytes(), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
+        QVERIFY(session.exits.isEmpty());
+        session.host->QuitTray(); // the loop is already ending: nothing more happens
+        QVERIFY(session.exits.isEmpty());
     }
 
     void skinFromTheChoiceFile() {
