@@ -141,7 +141,7 @@ sqlite3* LocalConn::open(const QString& folder, const QString& path) {
 }
 
 bool LocalConn::moveAside(const QString& path) {
-    if (m_movedAside.contains(path))
+    if (m_templateDamaged)
         return false;
     const QString stamped =
         path + QStringLiteral(".damaged-") + m_clock.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -150,7 +150,6 @@ bool LocalConn::moveAside(const QString& path) {
         aside = stamped + QLatin1Char('-') + QString::number(n);
     if (!QFile::rename(path, aside))
         return false;
-    m_movedAside.insert(path);
     // A journal left beside the damaged file belongs to it, not to the fresh copy.
     for (const char* suffix : {"-journal", "-wal", "-shm"}) {
         const QString side = path + QLatin1String(suffix);
@@ -177,7 +176,13 @@ bool LocalConn::run(const std::function<int(sqlite3*)>& work) {
         sqlite3_close_v2(db);
         if (rc == SQLITE_OK)
             return true;
-        if (!isDamaged(rc) || !moveAside(path))
+        if (!isDamaged(rc))
+            return false;
+        if (attempt > 0) {
+            m_templateDamaged = true;
+            return false;
+        }
+        if (!moveAside(path))
             return false;
     }
     return false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -62,5 +61,7 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     const Clock& m_clock;
     bool m_toldDamaged = false;
-    QSet<QString> m_movedAside; // at most one rescue per file and run, so a bad template cannot pile up copies
+    // Set when a fresh copy of the template is itself damaged: then no more files are
+    // moved aside in this run, or every statement would leave another one behind.
+    bool m_templateDamaged = false;
 };
