@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <pugixml.hpp>
+
+class AutoRunStore;
+class Clock;
+class HistoryTable;
+class MessageBox;
+class NoticePictureSource;
+class PlayerControl;
+class PopNotice;
+class Prompt;
+class SettingsTable;
+class SysLoad;
+class SysPublicCls;
+class UrlOpener;
+class sAbout;
+class SysSettings;
+
+// What the windows are built from.
+struct TrayWindowsDeps {
+    SysLoad& host;
+    PlayerControl& player;
+    SettingsTable& settings;
+    HistoryTable& history;
+    AutoRunStore& autoRun;
+    SysPublicCls& utils;
+    UrlOpener& urls;
+    Prompt& prompt;
+    const Clock& clock;
+    NoticePictureSource* pictures = nullptr;
+    // Takes the newest notice document for a pop-up (null when there is none).
+    std::function<std::unique_ptr<pugi::xml_document>()> takeNotice;
+};
+
+// Opens the tray's windows: at most one about box, settings dialog and message
+// box at a time, and one pop-up per new notice. Every window deletes itself when closed.
+class TrayWindows : public QObject {
+    Q_OBJECT
+public:
+    explicit TrayWindows(TrayWindowsDeps deps, QObject* parent = nullptr);
+    ~TrayWindows() override;
+
+    void openAbout();
+    void openSettings();
+    // Always a freshly loaded message box, restored: an open one is closed first.
+    void openMessageBox();
+    // The pop-up's history link: brings an open message box forward, else opens one.
+    void showMessageBox();
+    // A new pop-up for the notice the last poll found; nothing when there is none.
+    PopNotice* openNotice();
+
+    sAbout* about() const { return m_about; }
+    SysSettings* settingsDialog() const { return m_settings; }
+    MessageBox* messageBox() const { return m_messageBox; }
+
+private:
+    TrayWindowsDeps m_deps;
+    QPointer<sAbout> m_about;
+    QPointer<SysSettings> m_settings;
+    QPointer<MessageBox> m_messageBox;
+};
