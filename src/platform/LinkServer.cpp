@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QPointer>
 #include <QTimer>
 #include <QtEndian>
@@ -63,6 +64,12 @@ bool LinkServer::listen(const QString& topic) {
     close();
     const QString path = linkSocketPath(topic);
     if (path.isEmpty())
+        return false;
+    // Qt puts the socket in place by renaming over the path, which would silently
+    // replace a server that started a moment ago; the lock makes probe and listen one step.
+    QLockFile guard(path + QStringLiteral(".listening"));
+    guard.setStaleLockTime(0);
+    if (!guard.tryLock(2000))
         return false;
     switch (probeSocketFile(path)) {
     case SocketFile::Missing:

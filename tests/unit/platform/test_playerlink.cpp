@@ -240,6 +240,32 @@ private Q_SLOTS:
         QCOMPARE(secondReceived.size(), 1);
     }
 
+    void simultaneousListenersEndWithOneServer() {
+        for (int round = 0; round < 20; ++round) {
+            std::atomic<int> listening{0};
+            std::barrier start(3);
+            auto attempt = [&] {
+                LinkServer server;
+                start.arrive_and_wait();
+                if (server.listen(kTestTopic))
+                    ++listening;
+                start.arrive_and_wait(); // hold the name until both have tried
+                start.arrive_and_wait();
+            };
+            std::unique_ptr<QThread> t1(QThread::create(attempt));
+            std::unique_ptr<QThread> t2(QThread::create(attempt));
+            t1->start();
+            t2->start();
+            start.arrive_and_wait();
+            start.arrive_and_wait();
+            const int winners = listening;
+            start.arrive_and_wait();
+            t1->wait();
+            t2->wait();
+            QCOMPARE(winners, 1);
+        }
+    }
+
     void fileThatIsNotASocketIsLeftAlone() {
         QFile other(linkSocketPath(kTestTopic));
         QVERIFY(other.open(QIODevice::WriteOnly));
