@@ -117,11 +117,8 @@ QString SysPublicCls::LeachHtml(const QVariant& strHTML) {
     const QString source = text(strHTML);
     static const QRegularExpression tag = VbRegExp::compile(QStringLiteral("<.+?>"));
     QString result = source;
-    auto it = tag.globalMatch(source);
-    while (it.hasNext()) {
-        const QString found = it.next().captured(0);
-        result.remove(found, Qt::CaseSensitive);
-    }
+    for (const VbRegExp::Match& m : VbRegExp::matchAll(source, tag))
+        result.remove(m.captures.at(0), Qt::CaseSensitive);
     return result;
 }
 

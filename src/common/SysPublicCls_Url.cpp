@@ -29,13 +29,11 @@ QString SysPublicCls::RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& W
     // The matches are taken from the text before any link is rewritten; each rewrite
     // then applies to every copy of the matched text in the running result.
     const QString scanned = result;
-    auto it = link.globalMatch(scanned);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        const QString whole = m.captured(0);
-        const QString before = m.captured(1);
-        QString address = m.captured(2);
-        const QString caption = m.captured(3);
+    for (const VbRegExp::Match& m : VbRegExp::matchAll(scanned, link)) {
+        const QString& whole = m.captures.at(0);
+        const QString& before = m.captures.at(1);
+        QString address = m.captures.at(2);
+        const QString& caption = m.captures.at(3);
         address.remove(QLatin1Char('\''));
         address.remove(QLatin1Char('"'));
         if (address.toLower().contains(site)) {
@@ -52,7 +50,7 @@ QString SysPublicCls::RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& W
 bool SysPublicCls::IsUrl(const QVariant& strUrl) {
     static const QRegularExpression url =
         VbRegExp::compile(QStringLiteral("([\\w-]+\\.)+[\\w-]+(\\/[\\w- .\\/?%&=]*)?"));
-    return url.match(text(strUrl)).hasMatch();
+    return VbRegExp::test(text(strUrl), url);
 }
 
 QString SysPublicCls::UrlHost(const QVariant& strUrl) {

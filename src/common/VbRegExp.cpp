@@ -115,8 +115,49 @@ QRegularExpression compile(const QString& ecmaPattern) {
     return re;
 }
 
-QString expand(const QString& replacement, const QRegularExpressionMatch& match, const QString& subject) {
-    const int groups = match.regularExpression().captureCount();
+namespace {
+
+// The subject with every lone surrogate replaced by U+FFFD; same length, same offsets.
+QString matchable(const QString& subject) {
+    QString out = subject;
+    const qsizetype n = out.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = out.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && out.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            out[i] = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QList<Match> matchAll(const QString& subject, const QRegularExpression& re) {
+    QList<Match> matches;
+    const QString scanned = matchable(subject);
+    auto it = re.globalMatch(scanned);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        Match match;
+        match.start = m.capturedStart(0);
+        match.end = m.capturedEnd(0);
+        for (int g = 0; g <= re.captureCount(); ++g) {
+            const qsizetype start = m.capturedStart(g);
+            match.captures.append(start < 0 ? QString() : subject.mid(start, m.capturedLength(g)));
+        }
+        matches.append(match);
+    }
+    return matches;
+}
+
+bool test(const QString& subject, const QRegularExpression& re) {
+    return re.match(matchable(subject)).hasMatch();
+}
+
+QString expand(const QString& replacement, const Match& match, const QString& subject) {
+    const int groups = static_cast<int>(match.captures.size()) - 1;
     QString out;
     out.reserve(replacement.size());
     const qsizetype n = replacement.size();
@@ -131,15 +172,15 @@ QString expand(const QString& replacement, const QRegularExpressionMatch& match,
             out += QLatin1Char('$');
             ++i;
         } else if (next == QLatin1Char('&')) {
-            out += match.captured(0);
+            out += match.captures.value(0);
             ++i;
         } else if (next == QLatin1Char('`')) {
-            out += subject.left(match.capturedStart(0));
+            out += subject.left(match.start);
             ++i;
         } else if (next == QLatin1Char('\'')) {
-            out += subject.mid(match.capturedEnd(0));
+            out += subject.mid(match.end);
             ++i;
-        } else if (next.isDigit() && next.unicode() < 128) {
+        } else if (next.unicode() >= '0' && next.unicode() <= '9') {
             // Two digits when they name an existing group, else one digit.
             const int one = next.unicode() - '0';
             int number = -1;
@@ -159,7 +200,7 @@ QString expand(const QString& replacement, const QRegularExpressionMatch& match,
                 out += c;
                 continue;
             }
-            out += match.captured(number);
+            out += match.captures.at(number);
             i += used;
         } else {
             out += c;
@@ -171,12 +212,10 @@ QString expand(const QString& replacement, const QRegularExpressionMatch& match,
 QString replaceAll(const QString& subject, const QRegularExpression& re, const QString& replacement) {
     QString out;
     qsizetype last = 0;
-    auto it = re.globalMatch(subject);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        out += QStringView(subject).mid(last, m.capturedStart(0) - last);
+    for (const Match& m : matchAll(subject, re)) {
+        out += QStringView(subject).mid(last, m.start - last);
         out += expand(replacement, m, subject);
-        last = m.capturedEnd(0);
+        last = m.end;
     }
     out += QStringView(subject).mid(last);
     return out;

@@ -89,6 +89,13 @@ private Q_SLOTS:
         // A matched tag text is removed wherever it occurs, case-sensitively.
         QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<b>1</b>2<B>")), QStringLiteral("12"));
         QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("   ")), QString());
+        // A broken surrogate in the text must not switch the filter off.
+        const QString broken = QStringLiteral("<b>x") + QChar(0xD800) + QStringLiteral("</b>");
+        QCOMPARE(SysPublicCls::LeachHtml(broken), QString(QStringLiteral("x") + QChar(0xD800)));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QString(QChar(0xDC00) + QStringLiteral("<script>a</script>")),
+                                                   QStringLiteral("our.com")),
+                 QString(QChar(0xDC00) + QStringLiteral("a")));
+        QVERIFY(SysPublicCls::IsUrl(QString(QChar(0xD800) + QStringLiteral("a.b"))));
     }
 
     void htmlSelfEnCodeAndClearHttps() {
