@@ -78,6 +78,8 @@ QString toPcre(const QString& p) {
             if (c == QLatin1Char(']')) {
                 inClass = false;
                 out += c;
+            } else if (c == QLatin1Char('[')) {
+                out += QStringLiteral("\\["); // literal here; PCRE2 would read "[:" as a POSIX class
             } else if (c == QLatin1Char('-')) {
                 const bool nextIsClassEscape =
                     i + 2 < n && p.at(i + 1) == QLatin1Char('\\') && isClassEscapeLetter(p.at(i + 2));

@@ -131,6 +131,8 @@ private Q_SLOTS:
                  QVariant(QStringLiteral("x")));
         // Escaped dots, and dots or dollars inside brackets, stay literal.
         QCOMPARE(VbRegExp::toPcre(QStringLiteral("\\.[.$]")), QStringLiteral("\\.[.$]"));
+        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("a:[b"), QStringLiteral("[[:a]+"), QStringLiteral("x")),
+                 QVariant(QStringLiteral("xb")));
     }
 
     void urlAbsOurWebKeepsOnlyOwnLinks() {
