@@ -2,6 +2,8 @@
 
 #include "ApiMold.h"
 #include "AutoRun.h"
+#include "ConnectionProbe.h"
+#include "ConnectionWatch.h"
 #include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
@@ -9,6 +11,7 @@
 #include "HttpGet.h"
 #include "InstPathStore.h"
 #include "LocalConn.h"
+#include "NoticePicture.h"
 #include "PlayerControl.h"
 #include "PlayerLink.h"
 #include "ProgramFolder.h"
@@ -22,6 +25,7 @@
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
 #include "TrayState.h"
+#include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
 
@@ -55,6 +59,7 @@ struct TrayProgram::Parts {
     XdgAutoRun xdgAutoRun{QCoreApplication::applicationFilePath()};
     InstPathStore instPaths;
     SingleInstance single;
+    LinuxConnectionProbe linuxProbe;
 
     Clock* clock = nullptr;
     RandomSource* random = nullptr;
@@ -62,6 +67,7 @@ struct TrayProgram::Parts {
     UrlOpener* urls = nullptr;
     ProcessLauncher* launcher = nullptr;
     AutoRunStore* autoRun = nullptr;
+    ConnectionProbe* probe = nullptr;
 
     TrayState state;
     std::unique_ptr<SysPublicCls> publicCls;
@@ -75,7 +81,10 @@ struct TrayProgram::Parts {
     std::unique_ptr<WebNews> news;
     std::unique_ptr<PlayerControl> player;
     std::unique_ptr<SiblingLauncher> siblings;
+    NetworkPictureSource pictures;
     std::unique_ptr<SysLoad> host;
+    std::unique_ptr<TrayWindows> windows;
+    std::unique_ptr<ConnectionWatch> watch;
     std::unique_ptr<LinkServer> linkServer;
 };
 
@@ -89,6 +98,7 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) :
     m->urls = s.urls ? s.urls : &m->desktopUrls;
     m->launcher = s.launcher ? s.launcher : &m->qtLauncher;
     m->autoRun = s.autoRun ? s.autoRun : &m->xdgAutoRun;
+    m->probe = s.probe ? s.probe : &m->linuxProbe;
     if (!s.instPath)
         s.instPath = [this](const QString& section) { return m->instPaths.instPath(section); };
     if (!s.link)
@@ -167,8 +177,16 @@ bool TrayProgram::Main() {
                      sysIniPath(),
                      skinFolder(),
                      m->seams.exit,
-                     {}};
+                     [this] { m->watch->start(); }};
     m->host = std::make_unique<SysLoad>(std::move(deps));
+    m->windows = std::make_unique<TrayWindows>(
+        TrayWindowsDeps{*m->host, *m->player, *m->softSettings, *m->history, *m->autoRun, *m->publicCls, *m->urls,
+                        *m->prompt, *m->clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
+    m->watch = std::make_unique<ConnectionWatch>(
+        *m->probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
+    QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
+    QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
+                     [this] { m->windows->openNotice(); });
     m->host->Load(siblingEntries(*m->settings));
 
     if (m->seams.listen) {

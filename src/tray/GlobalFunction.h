@@ -10,6 +10,7 @@
 
 class AutoRunStore;
 class Clock;
+class ConnectionProbe;
 class PlayerControl;
 class ProcessLauncher;
 class Prompt;
@@ -18,6 +19,7 @@ class Settings;
 class SysLoad;
 class SysPublicCls;
 class TrayState;
+class TrayWindows;
 class UrlOpener;
 
 // Replacements for the program's contacts with the outside world. Anything left
@@ -29,6 +31,7 @@ struct TraySeams {
     UrlOpener* urls = nullptr;
     ProcessLauncher* launcher = nullptr;
     AutoRunStore* autoRun = nullptr;
+    ConnectionProbe* probe = nullptr;
     std::function<QString(const QString& section)> instPath;
     std::function<int(const QString& topic, const QString& command)> link;
     std::function<bool()> tryAcquireInstance;
@@ -59,8 +62,9 @@ public:
     PlayerControl& player();
     AutoRunStore& autoRun();
     const Settings& settings();
-    // Null until Main has built it.
+    // Null until Main has built them.
     SysLoad* host();
+    TrayWindows* windows();
 
 private:
     struct Parts;

@@ -50,9 +50,9 @@ void TrayWindows::openMessageBox() {
         delete m_messageBox.data();
     }
     SysLoad& host = m_deps.host;
-    m_messageBox = new MessageBox(MessageBoxDeps{m_deps.history, m_deps.urls, m_deps.prompt,
-                                                 [&host] { host.UpdSysLoadIco(); },
-                                                 [&host](QWidget* window) { host.setMainWindow(window); }});
+    m_messageBox =
+        new MessageBox(MessageBoxDeps{m_deps.history, m_deps.urls, m_deps.prompt, [&host] { host.UpdSysLoadIco(); },
+                                      [&host](QWidget* window) { host.setMainWindow(window); }});
     m_messageBox->setAttribute(Qt::WA_DeleteOnClose);
     bringForward(m_messageBox);
 }
@@ -68,8 +68,14 @@ PopNotice* TrayWindows::openNotice() {
     std::unique_ptr<pugi::xml_document> notice = m_deps.takeNotice ? m_deps.takeNotice() : nullptr;
     if (!notice)
         return nullptr;
-    PopNoticeDeps deps{m_deps.settings, m_deps.history, m_deps.utils, m_deps.urls, m_deps.clock, m_deps.pictures,
-                       [this] { showMessageBox(); }, {}};
+    PopNoticeDeps deps{m_deps.settings,
+                       m_deps.history,
+                       m_deps.utils,
+                       m_deps.urls,
+                       m_deps.clock,
+                       m_deps.pictures,
+                       [this] { showMessageBox(); },
+                       {}};
     auto* pop = new PopNotice(std::move(deps), std::move(notice));
     pop->show();
     return pop;
