@@ -67,10 +67,7 @@ private Q_SLOTS:
     void siblingTagsAndParameters() {
         const SiblingEntry e{QStringLiteral("宝宝乐园"), "Garden", "/open", "/k", "http://d.example/g"};
         QCOMPARE(e.tag(), QStringLiteral("Garden@@@@@/open@@@@@/k@@@@@http://d.example/g"));
-        const SiblingEntry back = SiblingEntry::fromTag(e.caption, e.tag());
-        QCOMPARE(back.section, e.section);
-        QCOMPARE(back.url, e.url);
-        QCOMPARE(SiblingEntry::fromTag("c", "only").last, QString());
+        QCOMPARE(SiblingEntry::fromTag(e.caption, e.tag()).url, e.url);
 
         TrayState s;
         s.BabyUser = record("b");
@@ -140,28 +137,12 @@ private Q_SLOTS:
         QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
 
         QVERIFY(WriteTrayDefaultType(ini, QString()));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("TrayDefaultType=\r\n"));
         s.applyStartCommand(QStringLiteral("/tray"), ini);
         QCOMPARE(s.PlayerType, QString());
 
         // A folder that cannot be made fails without touching anything.
         writeFile(home.path() + "/file", "x");
         QVERIFY(!WriteTrayDefaultType(home.path() + "/file/Sys.ini", QStringLiteral("BabyPlayer")));
-    }
-
-    void webHomeIsSignedOnlyWithTheParentsData() {
-        TrayState s;
-        s.ParentUser = record("p");
-        s.ActiveUserField3 = QStringLiteral("z");
-        QVERIFY(webHomeSigned(s));
-        for (int blank : {0, 1}) {
-            TrayState t = s;
-            t.ParentUser.Field[blank] = QStringLiteral("   ");
-            QVERIFY(!webHomeSigned(t));
-        }
-        s.ActiveUserField3.clear();
-        QVERIFY(!webHomeSigned(s));
     }
 
     void skinSchemesAreSectionsOfTheSheet() {
@@ -188,14 +169,6 @@ private Q_SLOTS:
         writeFile(c.skinPath, "X{}\n/* [Soft] */\nY{}\n");
         QVERIFY(engine.LoadSkin(c.skinPath, c.scheme));
         QCOMPARE(engine.styleSheet(), QStringLiteral("X{}\nY{}\n"));
-    }
-
-    void shippedSkinLoads() {
-        const QString folder = QStringLiteral(VT_PROGRAM_DIR "/Skin/");
-        const SkinChoice c = readSkinChoice(folder);
-        SkinEngine engine;
-        QVERIFY(engine.LoadSkin(c.skinPath, c.scheme));
-        QVERIFY(engine.styleSheet().contains(QStringLiteral("QMenu")));
     }
 };
 
