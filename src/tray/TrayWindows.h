@@ -54,9 +54,9 @@ public:
     // A new pop-up for the notice the last poll found; nothing when there is none.
     PopNotice* openNotice();
 
-    sAbout* about() const { return m_about; }
-    SysSettings* settingsDialog() const { return m_settings; }
-    MessageBox* messageBox() const { return m_messageBox; }
+    sAbout* about() const;
+    SysSettings* settingsDialog() const;
+    MessageBox* messageBox() const;
 
 private:
     TrayWindowsDeps m_deps;

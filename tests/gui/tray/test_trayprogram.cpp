@@ -1,0 +1,130 @@
+// The program's object graph as Main builds it, with every contact faked.
+#include "AutoRun.h"
+#include "Fakes.h"
+#include "GlobalFunction.h"
+#include "MessageBox.h"
+#include "PlayerLink.h"
+#include "SysLoad.h"
+#include "TrayState.h"
+#include "TrayWindows.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+struct Program {
+    TempProgramHome home;
+    RecordingPrompt prompt;
+    RecordingUrlOpener urls;
+    RecordingLauncher launcher;
+    QStringList linked;
+    bool lockFree = true;
+    QList<int> exits;
+    std::unique_ptr<TrayProgram> tray;
+
+    void writeSettings(const QByteArray& xml) {
+        QDir().mkpath(home.path() + "/Bin");
+        QFile f(home.path() + "/Bin/Settings.xml");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(xml);
+    }
+
+    bool start(const QStringList& arguments) {
+        TraySeams seams;
+        seams.prompt = &prompt;
+        seams.urls = &urls;
+        seams.launcher = &launcher;
+        seams.link = [this](const QString& topic, const QString& command) {
+            linked << topic + " " + command;
+            return 0;
+        };
+        seams.tryAcquireInstance = [this] { return lockFree; };
+        seams.exit = [this](int code) { exits << code; };
+        seams.listen = false;
+        tray = std::make_unique<TrayProgram>(arguments, seams);
+        return tray->Main();
+    }
+};
+} // namespace
+
+class TestTrayProgram : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void secondStartForwardsAndBuildsNothing() {
+        Program p;
+        p.lockFree = false;
+        QVERIFY(!p.start({QStringLiteral("/u|||x|||a|||b|||c")}));
+        QCOMPARE(p.linked, QStringList{kTrayTopic + " /u|||x|||a|||b|||c|||"});
+        QVERIFY(p.tray->host() == nullptr); // no icon, no windows
+        QVERIFY(!QFile::exists(p.home.path() + "/Users/All Users/Sys.ini"));
+        QCOMPARE(p.tray->state().PlayerType, QStringLiteral("ParentPlayer"));
+    }
+
+    void firstStartLoadsTheConfigurationAndTheHost() {
+        Program p;
+        p.writeSettings(R"(<?xml version="1.0" encoding="utf-8"?>
+<Root><Server><MyHomeManage url="http://127.0.0.1:1/home" /></Server>
+<SoftBrothers>
+  <SoftList Caption="Brightsprout识字卡片" t="Cards" v="/v" k="/k" url="http://127.0.0.1:1/dl" />
+  <SoftList Caption="故事屋" t="Stories" />
+  <SoftList Caption="成长记录" t="Diary" />
+</SoftBrothers></Root>)");
+        QVERIFY(p.start({QStringLiteral("/tray")}));
+        QVERIFY(p.prompt.calls.isEmpty());
+        QVERIFY(p.linked.isEmpty());
+        SysLoad* host = p.tray->host();
+        QVERIFY(host && host->trayIcon().isShown());
+        QVERIFY(p.tray->publicCls());
+        const QList<QAction*> siblings = host->trayMenu().siblingActions();
+        QCOMPARE(siblings.size(), 3);
+        QCOMPARE(siblings[1]->text(), QStringLiteral("故事屋"));
+        QCOMPARE(siblings[0]->data().toString(), QStringLiteral("Cards@@@@@/v@@@@@/k@@@@@http://127.0.0.1:1/dl"));
+
+        host->trayMenu().webHome()->trigger();
+        QCOMPARE(p.urls.opened, QStringList{"http://127.0.0.1:1/home"});
+
+        // The menu's windows: one about box; the message box is always a fresh one.
+        host->trayMenu().about()->trigger();
+        host->trayMenu().about()->trigger();
+        QVERIFY(p.tray->windows()->about());
+        host->trayMenu().message()->trigger();
+        QPointer<MessageBox> first = p.tray->windows()->messageBox();
+        host->trayMenu().message()->trigger();
+        QVERIFY(first.isNull());
+        QVERIFY(p.tray->windows()->messageBox());
+        QCOMPARE(host->mainWindow(), static_cast<QWidget*>(p.tray->windows()->messageBox()));
+    }
+
+    void brokenConfigurationStillStarts() {
+        Program p;
+        QVERIFY(p.start({}));
+        QCOMPARE(p.prompt.calls.size(), 1);
+        QCOMPARE(p.prompt.calls[0].text, QStringLiteral("Err.SysSettings"));
+        QVERIFY(p.tray->host()->trayMenu().siblingActions().isEmpty());
+    }
+
+    void autorunEntryStartsThisTray() {
+        Program p;
+        QVERIFY(p.start({QStringLiteral("/tray|||HiddenTrayIco")}));
+        QVERIFY(!p.tray->host()->trayIcon().isShown());
+        AutoRunStore& autoRun = p.tray->autoRun();
+        QVERIFY(!autoRun.IsAutoRunSet());
+        QVERIFY(autoRun.SetAutoRun());
+        QVERIFY(autoRun.IsAutoRunSet());
+        QFile entry(p.home.path() + "/xdg-config/autostart/VantobelPlay.desktop");
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY(text.contains(QCoreApplication::applicationFilePath()));
+        QVERIFY(text.contains(QStringLiteral("/TRAY")));
+        QVERIFY(autoRun.RemoveAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+    }
+};
+
+QTEST_MAIN(TestTrayProgram)
+#include "test_trayprogram.moc"
