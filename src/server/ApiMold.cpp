@@ -63,6 +63,13 @@ QString ApiMold::SignedLoginAddress(const QString& target) {
            QStringLiteral("&t=") + UrlEncode(t) + QStringLiteral("&GoUrlStr=") + UrlEncode(target);
 }
 
+QString LoginCheckDigest(const QString& keyText, const QString& userName, const QString& secret, const QString& t) {
+    const QString u = SysPublicCls::SafeRequest(userName, 1, 0);
+    const QString p = SysPublicCls::SafeRequest(secret, 1, 0);
+    const QString m2 = MD5(keyText + u + MD5(p, 16), 16);
+    return MD5(keyText + m2 + t, 16);
+}
+
 void ApiMold::GoWebLogin(const QString& target) {
     if (SysPublicCls::IsBlank(target)) {
         m_prompt.show(QStringLiteral("Err.参数错误！"), kAppTitle, PromptIcon::Information);
