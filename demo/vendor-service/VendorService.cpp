@@ -10,10 +10,12 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
+#include <QUrlQuery>
 #include <cstdio>
 
 namespace {

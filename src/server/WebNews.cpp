@@ -17,18 +17,22 @@ QString WebNews::RequestAddress() const {
 bool WebNews::CheckNewNotice() {
     m_current = std::make_unique<pugi::xml_document>();
     try {
+        // The answer is parsed into a document of our own: the wait below runs other
+        // handlers (a pop-up taking the document, another poll), which may change m_current.
+        auto doc = std::make_unique<pugi::xml_document>();
         const HttpResult answer = m_http.get(RequestAddress());
-        if (!answer.ok() || !ParseXmlDocument(*m_current, answer.body)) {
+        if (!answer.ok() || !ParseXmlDocument(*doc, answer.body)) {
             m_current.reset();
             return false;
         }
         const QString title = SysPublicCls::SafeRequest(
-            NodeValue(m_current.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
-        const QString address = NodeValue(m_current.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+            NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
+        const QString address = NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
         if (SysPublicCls::IsBlank(title) && SysPublicCls::IsBlank(address)) {
             m_current.reset(); // the service's way of saying there is nothing new
             return false;
         }
+        m_current = std::move(doc);
         // A seen notice keeps its document; nothing reads it because no pop-up opens.
         return !m_history.IsSeen(title, address);
     } catch (...) {

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 QByteArray notice(const QString& title, const QString& url, const QString& brief = "简介") {
@@ -76,6 +77,17 @@ private Q_SLOTS:
         QVERIFY(!kit.news->CheckNewNotice());
         service.replies = {LocalReply(200, notice("", "http://h/only-address"))};
         QVERIFY(kit.news->CheckNewNotice());
+    }
+
+    // The wait for the answer runs other handlers; one may take the document meanwhile.
+    void documentTakenDuringTheWait() {
+        LocalHttp service({LocalReply(200, notice("a", "http://h/a"))});
+        NewsKit kit(service.base() + "/notice");
+        bool took = false;
+        QTimer::singleShot(0, [&] { took = kit.news->TakeCurrentNoticeDoc() != nullptr; });
+        QVERIFY(kit.news->CheckNewNotice());
+        QVERIFY(took);
+        QCOMPARE(kit.field("Title"), QString("a"));
     }
 
     void nothingNewOrFailedDropsTheDocument_data() {
