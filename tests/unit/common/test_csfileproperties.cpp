@@ -1,10 +1,8 @@
 #include "CsFileProperties.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusError>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,14 +31,12 @@ public:
     bool fail = false;
 
 public Q_SLOTS:
-    void ShowItems(const QStringList& uris, const QString&) { record(QStringLiteral("ShowItems"), uris); }
-    void ShowItemProperties(const QStringList& uris, const QString&) {
-        record(QStringLiteral("ShowItemProperties"), uris);
-    }
+    void ShowItems(const QStringList& uris, const QString&) { record("ShowItems ", uris); }
+    void ShowItemProperties(const QStringList& uris, const QString&) { record("ShowItemProperties ", uris); }
 
 private:
-    void record(const QString& method, const QStringList& uris) {
-        calls.append(method + QLatin1Char(' ') + uris.join(QLatin1Char(',')));
+    void record(const char* method, const QStringList& uris) {
+        calls.append(QLatin1String(method) + uris.join(QLatin1Char(',')));
         if (fail)
             sendErrorReply(QDBusError::Failed, QStringLiteral("cannot show"));
     }
@@ -68,26 +64,13 @@ private Q_SLOTS:
         tzset();
     }
 
-    void emptyObjectReadsNaAndEmpty() {
-        const CsFileProperties p;
-        for (const QString& text :
-             {p.FileVersion(), p.ProductVersion(), p.CompanyName(), p.FileDescription(), p.InternalName(),
-              p.LegalCopyright(), p.OriginalFileName(), p.ProductName(), p.FileName(), p.ByteSize()})
-            QCOMPARE(text, QStringLiteral("N/A"));
-        QCOMPARE(p.CreationTime(), QString());
-        QCOMPARE(p.LastWriteTime(), QString());
-        QCOMPARE(p.NormalFileType(), QString());
-        QCOMPARE(p.AntionFileType(), QString());
-        QVERIFY(!p.Temporary());
-    }
-
-    void emptyOrMissingNameChangesNothing() {
+    void emptyObjectAndRefusedNames() {
         CsFileProperties p;
-        QVERIFY(p.FindFileInfo(copyFixture("version64.exe", "Player.exe")));
         QVERIFY(!p.FindFileInfo(QString()));
         QVERIFY(!p.FindFileInfo(path("no-such.exe")));
-        QCOMPARE(p.FileName(), path("player.exe").toLower());
-        QCOMPARE(p.FileVersion(), QStringLiteral("2.1.0.57"));
+        QCOMPARE(p.FileVersion(), QStringLiteral("N/A"));
+        QCOMPARE(p.FileName(), QStringLiteral("N/A"));
+        QCOMPARE(p.CreationTime(), QString());
     }
 
     void readsVersionTexts() {
@@ -98,12 +81,12 @@ private Q_SLOTS:
         QCOMPARE(p.ProductVersion(), QStringLiteral("2.1.40000.3"));
         QCOMPARE(p.CompanyName(), QStringLiteral("范霍洛儿童音乐有限公司"));
         QCOMPARE(p.FileDescription(), QStringLiteral("abc"));
-        QCOMPARE(p.ProductName(), QStringLiteral("宝宝播放器"));
         QCOMPARE(p.OriginalFileName(), QStringLiteral("VantobelPlay.exe"));
-        QCOMPARE(p.InternalName(), QStringLiteral("VantobelPlay"));
         QCOMPARE(p.LegalCopyright(), QStringLiteral("© 2009 Fernhollow"));
         QCOMPARE(p.FileName(), file.toLower());
         QCOMPARE(p.ByteSize(), QStringLiteral("3.00 KB"));
+        QCOMPARE(p.FindFileSize(file), qint64(3072));
+        QCOMPARE(p.FindFileSize(path("none")), qint64(0));
     }
 
     void versionTextsTheNewFileLacksAreKept() {
@@ -116,7 +99,6 @@ private Q_SLOTS:
 
         // No translation: the fixed parts change, the strings stay.
         QVERIFY(p.FindFileInfo(copyFixture("notranslation.exe", "c.exe")));
-        QCOMPARE(p.FileVersion(), QStringLiteral("1.2.3.4"));
         QCOMPARE(p.ProductVersion(), QStringLiteral("5.6.7.8"));
         QCOMPARE(p.CompanyName(), QStringLiteral("Fernhollow"));
 
@@ -135,23 +117,18 @@ private Q_SLOTS:
         QVERIFY(p.FindFileInfo(path("plain.txt")));
         QCOMPARE(p.NormalFileType(), QStringLiteral("隐藏(×)只读(×)存档(×)"));
         QCOMPARE(p.AntionFileType(), QStringLiteral(" 系统(×)临时(×)一般(×)压缩(×)"));
-
-        writeFile(path("locked.txt"), "x");
-        QFile::setPermissions(path("locked.txt"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup);
-        QVERIFY(p.FindFileInfo(path("locked.txt")));
-        QCOMPARE(p.NormalFileType(), QStringLiteral("隐藏(×)只读(√)存档(×)"));
-
-        writeFile(path(".hidden"), "x");
-        QVERIFY(p.FindFileInfo(path(".hidden")));
-        QCOMPARE(p.NormalFileType(), QStringLiteral("隐藏(√)只读(×)存档(×)"));
-        QVERIFY(!p.Temporary());
+        // Read-only means the owner may not write, whoever else may.
+        writeFile(path(".locked"), "x");
+        QFile::setPermissions(path(".locked"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup);
+        QVERIFY(p.FindFileInfo(path(".locked")));
+        QCOMPARE(p.NormalFileType(), QStringLiteral("隐藏(√)只读(√)存档(×)"));
     }
 
     void timesAreUtcWithoutLeadingZeros() {
         writeFile(path("t.txt"), "x");
         QFile f(path("t.txt"));
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY(f.setFileTime(QDateTime(QDate(2009, 12, 1), QTime(9, 7, 3), Qt::UTC), QFile::FileModificationTime));
+        QVERIFY(f.open(QIODevice::ReadWrite) &&
+                f.setFileTime(QDateTime(QDate(2009, 12, 1), QTime(9, 7, 3), Qt::UTC), QFile::FileModificationTime));
         // 23:30 UTC on 4 March is already 5 March in local time here.
         QVERIFY(f.setFileTime(QDateTime(QDate(2009, 3, 4), QTime(23, 30, 0), Qt::UTC), QFile::FileAccessTime));
         f.close();
@@ -160,84 +137,48 @@ private Q_SLOTS:
         QVERIFY(p.FindFileInfo(path("t.txt")));
         QCOMPARE(p.LastWriteTime(), QStringLiteral("1/12/2009 9:7:3"));
         QCOMPARE(p.LastAccessTime(), QStringLiteral("4/3/2009"));
-        if (QFileInfo(path("t.txt")).birthTime().isValid()) {
-            const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QDate today = QDateTime::currentDateTimeUtc().date(); // birth time, where recorded
+        if (QFileInfo(path("t.txt")).birthTime().isValid())
             QVERIFY(p.CreationTime().startsWith(
-                QStringLiteral("%1/%2/%3 ").arg(now.date().day()).arg(now.date().month()).arg(now.date().year())));
-        } else {
-            QCOMPARE(p.CreationTime(), QString());
-        }
+                QStringLiteral("%1/%2/%3 ").arg(today.day()).arg(today.month()).arg(today.year())));
     }
 
-    void formatLng_data() {
-        QTest::addColumn<qint64>("bytes");
+    void byteSizeText_data() {
+        QTest::addColumn<quint64>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0") << qint64(0) << "0 bytes";
-        QTest::newRow("532") << qint64(532) << "532 bytes";
-        QTest::newRow("1023") << qint64(1023) << "1023 bytes";
-        QTest::newRow("1 KB") << qint64(1024) << "1.00 KB";
-        QTest::newRow("1.5 KB") << qint64(1536) << "1.50 KB";
-        QTest::newRow("just short of 2 KB") << qint64(2047) << "1.99 KB";
-        QTest::newRow("10 KB") << qint64(10 * 1024) << "10.0 KB";
-        QTest::newRow("12.3 MB") << qint64(12939427) << "12.3 MB";
-        QTest::newRow("100 MB") << qint64(100) * 1024 * 1024 << "100 MB";
-        QTest::newRow("1023.9 KB") << qint64(1024 * 1024 - 1) << "1023 KB";
-        QTest::newRow("negative is unsigned") << qint64(-1) << "3.99 GB";
+        QTest::newRow("532") << quint64(532) << "532 bytes";
+        QTest::newRow("1023") << quint64(1023) << "1023 bytes";
+        QTest::newRow("1.5 KB") << quint64(1536) << "1.50 KB";
+        QTest::newRow("truncated, not rounded") << quint64(2047) << "1.99 KB";
+        QTest::newRow("10 KB") << quint64(10 * 1024) << "10.0 KB";
+        QTest::newRow("12.3 MB") << quint64(12939427) << "12.3 MB";
+        QTest::newRow("100 MB") << quint64(100) * 1024 * 1024 << "100 MB";
+        QTest::newRow("1023.9 KB") << quint64(1024 * 1024 - 1) << "1023 KB";
+        QTest::newRow("5 GB, beyond 32 bits") << (quint64(5) << 30) << "5.00 GB";
+        QTest::newRow("1 TB") << (quint64(1) << 40) << "1.00 TB";
+        QTest::newRow("largest") << ~quint64(0) << "15.9 EB";
     }
-    void formatLng() {
-        QFETCH(qint64, bytes);
+    void byteSizeText() {
+        QFETCH(quint64, bytes);
         QFETCH(QString, text);
-        QCOMPARE(CsFileProperties::FormatLng(qint32(bytes)), text);
-    }
-
-    void formatsSizesBeyond32Bits() {
-        QCOMPARE(CsFileProperties::formatByteSize(quint64(5) << 30), QStringLiteral("5.00 GB"));
-        QCOMPARE(CsFileProperties::formatByteSize(quint64(1) << 40), QStringLiteral("1.00 TB"));
-        QCOMPARE(CsFileProperties::formatByteSize(~quint64(0)), QStringLiteral("15.9 EB"));
-    }
-
-    void bigFileSizeIsWhole() {
-        // Sparse, so it costs no disk space.
-        QFile big(path("big.bin"));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        if (!big.resize(qint64(5) << 30))
-            QSKIP("this file system cannot hold a 5 GiB sparse file");
-        big.close();
-        CsFileProperties p;
-        QVERIFY(p.FindFileInfo(path("big.bin")));
-        QCOMPARE(p.ByteSize(), QStringLiteral("5.00 GB"));
-        QCOMPARE(p.FindFileSize(path("big.bin")), qint64(5) << 30);
-        QFile::remove(path("big.bin"));
-    }
-
-    void findFileSizeGivesBytes() {
-        writeFile(path("s.bin"), QByteArray(1536, 'x'));
-        const CsFileProperties p;
-        QCOMPARE(p.FindFileSize(path("s.bin")), qint64(1536));
-        QCOMPARE(p.FindFileSize(path("none.bin")), qint64(0));
+        QCOMPARE(CsFileProperties::formatByteSize(bytes), text);
+        QCOMPARE(CsFileProperties::FormatLng(-1), QStringLiteral("3.99 GB")); // taken as unsigned
     }
 
     // The test environment has no session bus: the folder opener is the way left.
     void showWithoutABusOpensTheFolder() {
         QList<QUrl> opened;
         bool accept = true;
-        CsFileProperties p([&](const QUrl& u) {
-            opened.append(u);
-            return accept;
-        });
+        CsFileProperties p([&](const QUrl& u) { return opened.append(u), accept; });
         writeFile(path("song.mp3"), "x");
         QCOMPARE(p.ShowProperties(path("song.mp3")), CsFileProperties::kShowDone);
         QCOMPARE(p.ShowFilePath(0, path("song.mp3")), 0);
-        QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(m_dir.path()), QUrl::fromLocalFile(m_dir.path())}));
-
+        QCOMPARE(opened, (QList<QUrl>(2, QUrl::fromLocalFile(m_dir.path()))));
         accept = false;
         QCOMPARE(p.FindShowProperties(path("song.mp3")), CsFileProperties::kShowNoFileManager);
         QCOMPARE(p.ShowFilePath(0, path("song.mp3")), CsFileProperties::kShowNoFileManager);
-
-        opened.clear();
-        QCOMPARE(p.ShowProperties(path("gone.mp3")), CsFileProperties::kShowFileNotFound);
-        QCOMPARE(p.ShowFilePath(0, QString()), CsFileProperties::kShowFileNotFound);
-        QVERIFY(opened.isEmpty());
+        QCOMPARE(p.ShowFilePath(0, path("gone.mp3")), CsFileProperties::kShowFileNotFound);
+        QCOMPARE(opened.size(), 4);
     }
 
     void showThroughTheFileManagerService() {
@@ -245,10 +186,8 @@ private Q_SLOTS:
         if (daemon.isEmpty())
             QSKIP("dbus-daemon is not installed");
         QProcess bus;
-        bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                           QStringLiteral("--print-address=1")});
-        QVERIFY(bus.waitForStarted());
-        QVERIFY(bus.waitForReadyRead(10000));
+        bus.start(daemon, QStringList{"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        QVERIFY(bus.waitForStarted() && bus.waitForReadyRead(10000));
         const QString address = QString::fromUtf8(bus.readLine()).trimmed();
         const auto stopBus = qScopeGuard([&] {
             QDBusConnection::disconnectFromBus(QStringLiteral("vt-fm"));
@@ -258,7 +197,6 @@ private Q_SLOTS:
         });
 
         QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("vt-fm"));
-        QVERIFY(service.isConnected());
         FakeFileManager manager;
         QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
                                        QDBusConnection::ExportAllSlots));
@@ -266,12 +204,7 @@ private Q_SLOTS:
         QVERIFY(QDBusConnection::connectToBus(address, QStringLiteral("vt-client")).isConnected());
 
         QList<QUrl> opened;
-        CsFileProperties p(
-            [&](const QUrl& u) {
-                opened.append(u);
-                return true;
-            },
-            QStringLiteral("vt-client"));
+        CsFileProperties p([&](const QUrl& u) { return opened.append(u), true; }, QStringLiteral("vt-client"));
         writeFile(path("song.mp3"), "x");
         const QString uri = QUrl::fromLocalFile(path("song.mp3")).toString();
 
