@@ -116,12 +116,12 @@ public:
     // name), first language. The walk has a fixed depth, so a directory that points
     // back at itself cannot make it loop.
     QByteArrayView versionData() const {
-        const auto names = subdirectory(0, [](quint32 id) { return id == kRtVersion; });
+        const auto names = subdirectory(0, kRtVersion);
         if (!names)
             return {};
-        auto languages = subdirectory(*names, [](quint32 id) { return id == 1; });
+        auto languages = subdirectory(*names, 1);
         if (!languages)
-            languages = subdirectory(*names, [](quint32) { return true; });
+            languages = subdirectory(*names, std::nullopt);
         if (!languages)
             return {};
         const auto entry = firstLeaf(*languages);
@@ -164,11 +164,12 @@ private:
         }
     }
 
-    template <typename Match> std::optional<quint32> subdirectory(quint32 offset, Match match) const {
+    // The first subdirectory with the numeric name `id`, or of any name when `id` is empty.
+    std::optional<quint32> subdirectory(quint32 offset, std::optional<quint32> id) const {
         std::optional<quint32> found;
         forEachEntry(offset, [&](const Entry& e) {
             const bool byId = (e.name & kHighBit) == 0;
-            if (byId && (e.target & kHighBit) && match(e.name))
+            if ((e.target & kHighBit) && (!id || (byId && e.name == *id)))
                 found = e.target & ~kHighBit;
             return found.has_value();
         });

@@ -125,6 +125,7 @@ void SysPublicCls::CopyFile(const QString& SourceFile, const QString& DuplicateF
     }
     if (!out.commit())
         throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
+    // A template installed read-only must still give the user a copy they can write.
     QFile::setPermissions(target, source.permissions() | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
 }
 
