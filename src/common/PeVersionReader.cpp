@@ -353,14 +353,10 @@ std::optional<Info> readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
         return std::nullopt;
-    const qint64 size = file.size();
-    if (const uchar* mapped = file.map(0, size)) {
-        auto result = parse(QByteArrayView(mapped, size));
-        file.unmap(const_cast<uchar*>(mapped));
-        return result;
-    }
-    constexpr qint64 kMaxUnmappedRead = 256 * 1024 * 1024;
-    if (size > kMaxUnmappedRead)
+    // A plain read, not a mapping: the updater may replace the player while we read it,
+    // and a mapping of a file that shrinks underneath faults instead of failing.
+    constexpr qint64 kMaxRead = 256 * 1024 * 1024;
+    if (file.size() > kMaxRead)
         return std::nullopt;
     return parse(file.readAll());
 }
