@@ -3,7 +3,6 @@
 #include "ApiMold.h"
 #include "AutoRun.h"
 #include "ConnectionProbe.h"
-#include "ConnectionWatch.h"
 #include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
@@ -11,7 +10,6 @@
 #include "HttpGet.h"
 #include "InstPathStore.h"
 #include "LocalConn.h"
-#include "NoticePicture.h"
 #include "PlayerControl.h"
 #include "PlayerLink.h"
 #include "ProgramFolder.h"
@@ -25,7 +23,6 @@
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
 #include "TrayState.h"
-#include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
 
@@ -81,10 +78,7 @@ struct TrayProgram::Parts {
     std::unique_ptr<WebNews> news;
     std::unique_ptr<PlayerControl> player;
     std::unique_ptr<SiblingLauncher> siblings;
-    NetworkPictureSource pictures;
     std::unique_ptr<SysLoad> host;
-    std::unique_ptr<TrayWindows> windows;
-    std::unique_ptr<ConnectionWatch> watch;
     std::unique_ptr<LinkServer> linkServer;
 };
 
@@ -177,16 +171,8 @@ bool TrayProgram::Main() {
                      sysIniPath(),
                      skinFolder(),
                      m->seams.exit,
-                     [this] { m->watch->start(); }};
+                     {}};
     m->host = std::make_unique<SysLoad>(std::move(deps));
-    m->windows = std::make_unique<TrayWindows>(
-        TrayWindowsDeps{*m->host, *m->player, *m->softSettings, *m->history, *m->autoRun, *m->publicCls, *m->urls,
-                        *m->prompt, *m->clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
-    m->watch = std::make_unique<ConnectionWatch>(
-        *m->probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
-    QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
-    QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
-                     [this] { m->windows->openNotice(); });
     m->host->Load(siblingEntries(*m->settings));
 
     if (m->seams.listen) {

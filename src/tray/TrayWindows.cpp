@@ -28,9 +28,15 @@ TrayWindows::~TrayWindows() {
     delete m_messageBox.data();
 }
 
-sAbout* TrayWindows::about() const { return m_about; }
-SysSettings* TrayWindows::settingsDialog() const { return m_settings; }
-MessageBox* TrayWindows::messageBox() const { return m_messageBox; }
+sAbout* TrayWindows::about() const {
+    return m_about;
+}
+SysSettings* TrayWindows::settingsDialog() const {
+    return m_settings;
+}
+MessageBox* TrayWindows::messageBox() const {
+    return m_messageBox;
+}
 
 void TrayWindows::openAbout() {
     if (!m_about) {

@@ -2,11 +2,9 @@
 #include "AutoRun.h"
 #include "Fakes.h"
 #include "GlobalFunction.h"
-#include "MessageBox.h"
 #include "PlayerLink.h"
 #include "SysLoad.h"
 #include "TrayState.h"
-#include "TrayWindows.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -87,17 +85,6 @@ private Q_SLOTS:
 
         host->trayMenu().webHome()->trigger();
         QCOMPARE(p.urls.opened, QStringList{"http://127.0.0.1:1/home"});
-
-        // The menu's windows: one about box; the message box is always a fresh one.
-        host->trayMenu().about()->trigger();
-        host->trayMenu().about()->trigger();
-        QVERIFY(p.tray->windows()->about());
-        host->trayMenu().message()->trigger();
-        QPointer<MessageBox> first = p.tray->windows()->messageBox();
-        host->trayMenu().message()->trigger();
-        QVERIFY(first.isNull());
-        QVERIFY(p.tray->windows()->messageBox());
-        QCOMPARE(host->mainWindow(), static_cast<QWidget*>(p.tray->windows()->messageBox()));
     }
 
     void brokenConfigurationStillStarts() {
