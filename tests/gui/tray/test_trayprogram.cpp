@@ -87,14 +87,6 @@ private Q_SLOTS:
         QCOMPARE(p.urls.opened, QStringList{"http://127.0.0.1:1/home"});
     }
 
-    void brokenConfigurationStillStarts() {
-        Program p;
-        QVERIFY(p.start({}));
-        QCOMPARE(p.prompt.calls.size(), 1);
-        QCOMPARE(p.prompt.calls[0].text, QStringLiteral("Err.SysSettings"));
-        QVERIFY(p.tray->host()->trayMenu().siblingActions().isEmpty());
-    }
-
     void autorunEntryStartsThisTray() {
         Program p;
         QVERIFY(p.start({QStringLiteral("/tray|||HiddenTrayIco")}));

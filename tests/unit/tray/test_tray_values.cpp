@@ -1,11 +1,9 @@
 // The tooltip record, the sibling programs, Sys.ini and the skin choice.
 #include "AnsiCodePage.h"
 #include "Fakes.h"
-#include "FileOperate.h"
 #include "NotifyIconData.h"
 #include "SiblingPrograms.h"
 #include "Skin.h"
-#include "SysLoad.h"
 #include "TrayState.h"
 #include "TrayTexts.h"
 
@@ -66,7 +64,6 @@ private Q_SLOTS:
 
     void siblingTagsAndParameters() {
         const SiblingEntry e{QStringLiteral("宝宝乐园"), "Garden", "/open", "/k", "http://d.example/g"};
-        QCOMPARE(e.tag(), QStringLiteral("Garden@@@@@/open@@@@@/k@@@@@http://d.example/g"));
         QCOMPARE(SiblingEntry::fromTag(e.caption, e.tag()).url, e.url);
 
         TrayState s;
@@ -122,27 +119,6 @@ private Q_SLOTS:
         QVERIFY(!siblings.start(noPage));
         QCOMPARE(prompt.calls.size(), 4);
         QCOMPARE(opened.size(), 3);
-    }
-
-    void sysIniRemembersThePlayerType() {
-        TempProgramHome home;
-        const QString ini = home.path() + "/Users/All Users/Sys.ini";
-        QVERIFY(WriteTrayDefaultType(ini, QStringLiteral("ParentPlayer")));
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
-        f.close();
-        TrayState s;
-        s.applyStartCommand(QStringLiteral("/tray"), ini);
-        QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
-
-        QVERIFY(WriteTrayDefaultType(ini, QString()));
-        s.applyStartCommand(QStringLiteral("/tray"), ini);
-        QCOMPARE(s.PlayerType, QString());
-
-        // A folder that cannot be made fails without touching anything.
-        writeFile(home.path() + "/file", "x");
-        QVERIFY(!WriteTrayDefaultType(home.path() + "/file/Sys.ini", QStringLiteral("BabyPlayer")));
     }
 
     void skinSchemesAreSectionsOfTheSheet() {
