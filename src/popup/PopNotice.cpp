@@ -273,7 +273,8 @@ void PopNotice::startSlideOut(bool dropTopmost) {
 
 void PopNotice::openNotice() {
     resumeNext([this] {
-        m_deps.urls.openUrl(m_noticeUrl);
+        if (isWebAddress(m_noticeUrl))
+            m_deps.urls.openUrl(m_noticeUrl);
         upNewReaded();
         closeByCode();
     });
