@@ -31,15 +31,13 @@ QFont songTi() {
 } // namespace
 
 HistoryBrowser::HistoryBrowser(QWidget* parent) : QTextBrowser(parent) {
+    setDocument(new HistoryDocument(this));
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     viewport()->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-QVariant HistoryBrowser::loadResource(int, const QUrl&) {
-    return {};
-}
 
 MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Qt::Window), m_deps(std::move(deps)) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -163,15 +161,20 @@ void MessageBox::onLinkClicked(const QUrl& link) {
     resumeNext([&] {
         // Use the address as stored, not Qt's re-encoded form, so the read mark
         // finds the rows that carry it.
-        QString address = link.toString();
+        QString address = link.toString(QUrl::FullyEncoded);
         for (const QString& url : std::as_const(m_pageUrls)) {
             if (QUrl(url) == link) {
                 address = url;
                 break;
             }
         }
-        if (isWebAddress(address))
+        if (isWebAddress(address)) {
             m_deps.urls.openUrl(address);
+        } else {
+            const QString encoded = link.toString(QUrl::FullyEncoded);
+            if (isWebAddress(encoded))
+                m_deps.urls.openUrl(encoded);
+        }
         m_deps.history.MarkReadByUrl(address);
     });
 }

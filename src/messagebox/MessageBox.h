@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVariant>
 #include <QWidget>
 #include <functional>
@@ -13,14 +14,23 @@ class QLineEdit;
 class QPushButton;
 class UrlOpener;
 
-// A text browser that loads no resource by itself (no local files, no network).
+// A document that loads no resource by itself (no local files, no network).
+class HistoryDocument : public QTextDocument {
+    Q_OBJECT
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
 class HistoryBrowser : public QTextBrowser {
     Q_OBJECT
 public:
     explicit HistoryBrowser(QWidget* parent = nullptr);
 
 protected:
-    QVariant loadResource(int type, const QUrl& name) override;
+    QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
 struct MessageBoxDeps {

@@ -47,14 +47,22 @@ int popCountIntervalMs() {
     return ok && ms > 0 ? ms : 1000;
 }
 
-NoticeBrowser::NoticeBrowser(QWidget* parent) : QTextBrowser(parent) {
+QString webAddressToOpen(const QString& address) {
+    if (isWebAddress(address))
+        return address;
+    const QString encoded = QUrl(address.trimmed()).toString(QUrl::FullyEncoded);
+    return isWebAddress(encoded) ? encoded : QString();
+}
+
+NoticeBrowser::NoticeBrowser(QWidget* parent) : QTextBrowser(parent), m_document(new NoticeDocument(this)) {
+    setDocument(m_document);
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     viewport()->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-QVariant NoticeBrowser::loadResource(int type, const QUrl& name) {
+QVariant NoticeDocument::loadResource(int type, const QUrl& name) {
     if (type == QTextDocument::ImageResource) {
         const auto it = m_pictures.constFind(name);
         if (it != m_pictures.constEnd())
@@ -273,8 +281,9 @@ void PopNotice::startSlideOut(bool dropTopmost) {
 
 void PopNotice::openNotice() {
     resumeNext([this] {
-        if (isWebAddress(m_noticeUrl))
-            m_deps.urls.openUrl(m_noticeUrl);
+        const QString address = webAddressToOpen(m_noticeUrl);
+        if (!address.isEmpty())
+            m_deps.urls.openUrl(address);
         upNewReaded();
         closeByCode();
     });
@@ -285,8 +294,9 @@ void PopNotice::onLinkClicked(const QUrl& link) {
         upNewReaded();
         closeByCode();
         // The only link of the page is the notice address; open its text as received.
-        const QString address = QUrl(m_noticeUrl) == link ? m_noticeUrl : link.toString();
-        if (isWebAddress(address))
+        const QString address =
+            webAddressToOpen(QUrl(m_noticeUrl) == link ? m_noticeUrl : link.toString(QUrl::FullyEncoded));
+        if (!address.isEmpty())
             m_deps.urls.openUrl(address);
     });
 }

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRect>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -21,12 +22,12 @@ class SettingsTable;
 class SysPublicCls;
 class UrlOpener;
 
-// A text browser that loads nothing by itself: only the pictures our own code
-// fetched and handed in are shown, so a notice cannot make it read local files.
-class NoticeBrowser : public QTextBrowser {
+// A document that loads nothing by itself: only the pictures our own code fetched
+// and handed in are shown, so a notice cannot make it read local files.
+class NoticeDocument : public QTextDocument {
     Q_OBJECT
 public:
-    explicit NoticeBrowser(QWidget* parent = nullptr);
+    using QTextDocument::QTextDocument;
     void addPicture(const QUrl& address, const QImage& image) { m_pictures.insert(address, image); }
 
 protected:
@@ -35,6 +36,24 @@ protected:
 private:
     QHash<QUrl, QImage> m_pictures;
 };
+
+class NoticeBrowser : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit NoticeBrowser(QWidget* parent = nullptr);
+    void addPicture(const QUrl& address, const QImage& image) { m_document->addPicture(address, image); }
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+
+private:
+    NoticeDocument* m_document = nullptr;
+};
+
+// The address to hand to the browser for an address from the network: as received
+// when it is a valid http or https address, else its encoded form when that is one,
+// else empty (never opened).
+QString webAddressToOpen(const QString& address);
 
 struct PopNoticeDeps {
     SettingsTable& settings;
