@@ -33,6 +33,16 @@ QFont songTi(bool bold = false) {
     return f;
 }
 
+// The captions are longer than the ones the layout was drawn for; a caption that
+// does not fit its box gets a slightly smaller font instead of being cut.
+void shrinkToFit(QWidget* w) {
+    QFont f = w->font();
+    while (w->sizeHint().width() > w->width() && f.pixelSize() > 9) {
+        f.setPixelSize(f.pixelSize() - 1);
+        w->setFont(f);
+    }
+}
+
 QString boxText(const QCheckBox* box) {
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
@@ -145,6 +155,9 @@ void SysSettings::buildWidgets() {
     saveButton->setGeometry(twips(5640, 5400, 1935, 615));
     saveButton->setAutoDefault(false);
     connect(saveButton, &QPushButton::clicked, this, &SysSettings::save);
+
+    for (QCheckBox* b : findChildren<QCheckBox*>())
+        shrinkToFit(b);
 }
 
 std::optional<bool> SysSettings::checkValue(const QVariant& stored) {

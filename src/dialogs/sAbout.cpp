@@ -79,6 +79,10 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+    // The address is configuration; widen its label up to the button rather than cut it.
+    const int room = ok->x() - 8 - m_disclaimer->x();
+    m_disclaimer->resize(qBound(m_disclaimer->width(), m_disclaimer->sizeHint().width(), room), m_disclaimer->height());
+
     setWindowTitle(QStringLiteral("关于 ") + kAppTitle);
     m_version->setText(QStringLiteral("Vantobel育儿播放器(") + kAppTitle + QStringLiteral(") ") + m_deps.playerVersion);
 }
