@@ -1,9 +1,12 @@
 // The notice pop-up: its markup, what it records, when it goes away and how it moves.
 
+#include "../../unit/server/LocalHttp.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "PopNotice.h"
 #include "WindowTestKit.h"
+
+#include <QBuffer>
 
 #include <QLabel>
 #include <QPointer>
@@ -306,6 +309,27 @@ private Q_SLOTS:
                     ->document()
                     ->resource(QTextDocument::ImageResource, QUrl(n.pic))
                     .isNull());
+    }
+
+    void networkPicturesAreCapped() {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+        // The second answer is a valid picture too, only padded past the cap.
+        LocalHttp http({LocalReply(200, png), LocalReply(200, png + QByteArray(NetworkPictureSource::kMaxBytes, 0))});
+        NetworkPictureSource source;
+        QObject context;
+        QList<QImage> got;
+        const auto keep = [&](const QImage& image) { got << image; };
+        source.fetch(http.base() + "/small.png", &context, keep);
+        QTRY_COMPARE(got.size(), 1);
+        QCOMPARE(got[0].size(), QSize(8, 8));
+        source.fetch(http.base() + "/big.png", &context, keep);
+        source.fetch("file:///etc/hostname", &context, keep);
+        QTRY_COMPARE(http.requests.size(), 2);
+        QTest::qWait(300);
+        QCOMPARE(got.size(), 1);
     }
 };
 
