@@ -38,7 +38,6 @@ HistoryBrowser::HistoryBrowser(QWidget* parent) : QTextBrowser(parent) {
     viewport()->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
-
 MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Qt::Window), m_deps(std::move(deps)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("我的消息盒子"));
