@@ -10,6 +10,7 @@
 #include "HttpGet.h"
 #include "InstPathStore.h"
 #include "LocalConn.h"
+#include "NoticePicture.h"
 #include "PlayerControl.h"
 #include "PlayerLink.h"
 #include "ProgramFolder.h"
@@ -23,6 +24,7 @@
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
 #include "TrayState.h"
+#include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
 
@@ -78,7 +80,9 @@ struct TrayProgram::Parts {
     std::unique_ptr<WebNews> news;
     std::unique_ptr<PlayerControl> player;
     std::unique_ptr<SiblingLauncher> siblings;
+    NetworkPictureSource pictures;
     std::unique_ptr<SysLoad> host;
+    std::unique_ptr<TrayWindows> windows;
     std::unique_ptr<LinkServer> linkServer;
 };
 
@@ -138,6 +142,9 @@ const Settings& TrayProgram::settings() {
 SysLoad* TrayProgram::host() {
     return m->host.get();
 }
+TrayWindows* TrayProgram::windows() {
+    return m->windows.get();
+}
 
 bool TrayProgram::Main() {
     resumeNext([&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
@@ -173,6 +180,9 @@ bool TrayProgram::Main() {
                      m->seams.exit,
                      {}};
     m->host = std::make_unique<SysLoad>(std::move(deps));
+    m->windows = std::make_unique<TrayWindows>(
+        TrayWindowsDeps{*m->host, *m->player, *m->softSettings, *m->history, *m->autoRun, *m->publicCls, *m->urls,
+                        *m->prompt, *m->clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
     m->host->Load(siblingEntries(*m->settings));
 
     if (m->seams.listen) {

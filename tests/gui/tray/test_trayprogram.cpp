@@ -2,9 +2,12 @@
 #include "AutoRun.h"
 #include "Fakes.h"
 #include "GlobalFunction.h"
+#include "MessageBox.h"
 #include "PlayerLink.h"
 #include "SysLoad.h"
+#include "SysSettings.h"
 #include "TrayState.h"
+#include "TrayWindows.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -85,6 +88,27 @@ private Q_SLOTS:
 
         host->trayMenu().webHome()->trigger();
         QCOMPARE(p.urls.opened, QStringList{"http://127.0.0.1:1/home"});
+
+        // The menu's windows: one about box; the message box is always a fresh one.
+        host->trayMenu().about()->trigger();
+        host->trayMenu().about()->trigger();
+        QVERIFY(p.tray->windows()->about());
+        host->trayMenu().message()->trigger();
+        QPointer<MessageBox> first = p.tray->windows()->messageBox();
+        host->trayMenu().message()->trigger();
+        QVERIFY(first.isNull());
+        QVERIFY(p.tray->windows()->messageBox());
+        QCOMPARE(host->mainWindow(), static_cast<QWidget*>(p.tray->windows()->messageBox()));
+        // The pop-up's history link brings the open box forward instead of reloading it.
+        QPointer<MessageBox> second = p.tray->windows()->messageBox();
+        p.tray->windows()->showMessageBox();
+        QCOMPARE(p.tray->windows()->messageBox(), second.data());
+        QVERIFY(p.tray->windows()->openNotice() == nullptr); // nothing polled yet
+        host->trayMenu().setting()->trigger();
+        QPointer<QWidget> settings = p.tray->windows()->settingsDialog();
+        host->trayMenu().setting()->trigger();
+        QVERIFY(settings && settings->isVisible());
+        QCOMPARE(p.tray->windows()->settingsDialog(), settings.data());
     }
 
     void autorunEntryStartsThisTray() {
