@@ -5,6 +5,7 @@
 #include "Seams.h"
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
+#include "WindowMetrics.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,20 +16,13 @@
 #include <QScreen>
 #include <cmath>
 
+using WindowMetrics::twips;
+
 namespace {
-constexpr int kTwipsPerPixel = 15;
 const QString kTable = QStringLiteral("SoftSettings");
 
-QRect twips(int left, int top, int width, int height) {
-    return QRect(qRound(left / double(kTwipsPerPixel)), qRound(top / double(kTwipsPerPixel)),
-                 qRound(width / double(kTwipsPerPixel)), qRound(height / double(kTwipsPerPixel)));
-}
-
 QFont songTi(bool bold = false) {
-    QFont f;
-    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Noto Sans CJK")});
-    f.setPixelSize(12);
+    QFont f = WindowMetrics::songTi();
     f.setBold(bold);
     return f;
 }

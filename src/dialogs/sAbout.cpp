@@ -2,6 +2,7 @@
 
 #include "FailurePolicy.h"
 #include "Seams.h"
+#include "WindowMetrics.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,22 +10,10 @@
 #include <QPushButton>
 #include <QScreen>
 
+using WindowMetrics::songTi;
+using WindowMetrics::twips;
+
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(qRound(left / double(kTwipsPerPixel)), qRound(top / double(kTwipsPerPixel)),
-                 qRound(width / double(kTwipsPerPixel)), qRound(height / double(kTwipsPerPixel)));
-}
-
-QFont songTi() {
-    QFont f;
-    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Noto Sans CJK")});
-    f.setPixelSize(12);
-    return f;
-}
-
 QWidget* rule(QWidget* parent, int y, const QString& colour) {
     auto* line = new QWidget(parent);
     const QRect from = twips(105, y, 5324 - 105, 0);

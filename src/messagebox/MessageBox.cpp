@@ -5,6 +5,7 @@
 #include "HistoryTable.h"
 #include "Seams.h"
 #include "SystemSeams.h"
+#include "WindowMetrics.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,22 +14,8 @@
 #include <QScreen>
 #include <QUrl>
 
-namespace {
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(qRound(left / double(kTwipsPerPixel)), qRound(top / double(kTwipsPerPixel)),
-                 qRound(width / double(kTwipsPerPixel)), qRound(height / double(kTwipsPerPixel)));
-}
-
-QFont songTi() {
-    QFont f;
-    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Noto Sans CJK")});
-    f.setPixelSize(12);
-    return f;
-}
-} // namespace
+using WindowMetrics::songTi;
+using WindowMetrics::twips;
 
 HistoryBrowser::HistoryBrowser(QWidget* parent) : QTextBrowser(parent) {
     setDocument(new HistoryDocument(this));

@@ -9,6 +9,7 @@
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
+#include "WindowMetrics.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -17,22 +18,11 @@
 #include <QScreen>
 #include <QWindow>
 
+using WindowMetrics::kTwipsPerPixel;
+using WindowMetrics::songTi;
+using WindowMetrics::twips;
+
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-    return QRect(qRound(left / double(kTwipsPerPixel)), qRound(top / double(kTwipsPerPixel)),
-                 qRound(width / double(kTwipsPerPixel)), qRound(height / double(kTwipsPerPixel)));
-}
-
-QFont songTi() {
-    QFont f;
-    f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Noto Sans CJK")});
-    f.setPixelSize(12);
-    return f;
-}
-
 QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
     auto* label = new QLabel(parent);
     label->setGeometry(at);
