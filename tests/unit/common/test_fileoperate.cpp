@@ -1,5 +1,6 @@
 #include "AnsiCodePage.h"
 #include "FileOperate.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,16 +10,7 @@
 
 namespace {
 QString writeBytes(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write test file");
-    return path;
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    return writeFile(dir.filePath(name), bytes) ? dir.filePath(name) : QString();
 }
 } // namespace
 
@@ -75,14 +67,14 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString ini = dir.filePath("Users/All Users/Sys.ini");
         QVERIFY(FileOperate::WriteTextFile(ini, QStringLiteral("TrayDefaultType=BabyPlayer\r\n")));
-        QCOMPARE(readBytes(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+        QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
         QCOMPARE(FileOperate::IniValue(FileOperate::ReadTextLines(ini), "TrayDefaultType"),
                  QStringLiteral("BabyPlayer"));
         QVERIFY(FileOperate::WriteTextFile(ini, QStringLiteral("TrayDefaultType=\r\n")));
         QCOMPARE(FileOperate::IniValue(FileOperate::ReadTextLines(ini), "TrayDefaultType"), QString());
         // Written in the 8-bit code page; what it cannot hold becomes "?".
         QVERIFY(FileOperate::WriteTextFile(ini, QStringLiteral("名=中€😀")));
-        QCOMPARE(readBytes(ini), QByteArray("\xC3\xFB=\xD6\xD0\x80?"));
+        QCOMPARE(readFile(ini), QByteArray("\xC3\xFB=\xD6\xD0\x80?"));
     }
 
     void failedWriteKeepsTheOldFile() {
@@ -92,13 +84,13 @@ private Q_SLOTS:
         // A path whose folder cannot be made, or that names a folder, is refused.
         QVERIFY(!FileOperate::WriteTextFile(path + "/x.ini", QStringLiteral("x")));
         QVERIFY(!FileOperate::WriteTextFile(dir.path(), QStringLiteral("x")));
-        QCOMPARE(readBytes(path), QByteArray("old"));
+        QCOMPARE(readFile(path), QByteArray("old"));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const bool written = FileOperate::WriteTextFile(path, QStringLiteral("new"));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (written)
             QSKIP("running with rights that ignore folder permissions");
-        QCOMPARE(readBytes(path), QByteArray("old"));
+        QCOMPARE(readFile(path), QByteArray("old"));
     }
 };
 

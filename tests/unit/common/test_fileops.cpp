@@ -1,5 +1,5 @@
 #include "SysPublicCls.h"
-#include "VbError.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QImage>
@@ -8,26 +8,6 @@
 #include <QTest>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 bool isRed(QRgb c) {
     return qRed(c) > 200 && qGreen(c) < 70 && qBlue(c) < 70;

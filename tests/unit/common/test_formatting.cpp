@@ -1,6 +1,7 @@
 #include "AnsiCodePage.h"
 #include "Fakes.h"
 #include "SysPublicCls.h"
+#include "TestFiles.h"
 #include "VbError.h"
 
 #include <QRegularExpression>
@@ -8,15 +9,6 @@
 
 namespace {
 const QVariant kNull = QVariant::fromValue(nullptr);
-
-template <typename F> int errorOf(F&& call) {
-    try {
-        call();
-    } catch (const VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Just below 1 in single precision, the largest draw the generator can give.
 constexpr float kTop = 0.99999994f;

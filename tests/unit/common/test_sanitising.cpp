@@ -1,5 +1,6 @@
 #include "Fakes.h"
 #include "SysPublicCls.h"
+#include "TestFiles.h"
 #include "VbError.h"
 #include "VbRegExp.h"
 
@@ -8,15 +9,6 @@
 namespace {
 const QVariant kNull = QVariant::fromValue(nullptr);
 
-// The error number a call throws, 0 when it does not throw.
-template <typename F> int errorOf(F&& call) {
-    try {
-        call();
-    } catch (const VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 } // namespace
 
 class TestSanitising : public QObject {

@@ -33,7 +33,6 @@ private Q_SLOTS:
         QCOMPARE(s.SettingValue("text", "/Root/Server/WebApi"), QString());
         // Kinds are case-sensitive: "Text" is an attribute name.
         QCOMPARE(s.SettingValue("Text", "/Root/Server/WebApi"), QString("attr"));
-        QCOMPARE(s.SettingValue("URL", "/Root/Server/WebApi"), QString());
         // "text" joins all descendant text, CDATA included; "xml" is the markup.
         QCOMPARE(s.SettingValue("text", "/Root/Server/MyHomeManage"), QString("首页说明 & more"));
         QVERIFY(s.SettingValue("xml", "/Root/Server/MyHomeManage")
