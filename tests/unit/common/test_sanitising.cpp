@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QVariant kNull = QVariant::fromValue(nullptr);
 
@@ -50,11 +52,11 @@ private Q_SLOTS:
     }
 
     void scriptSafeRunsRulesOnTheRunningText() {
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("javascript"), 0), QStringLiteral("javascript__"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("vbscript"), 0), QStringLiteral("vbs_cript_"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("csharp"), 1), QStringLiteral("cs_harp"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("csharp"), 0), QStringLiteral("csharp"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("c# OBJECT"), 1), QStringLiteral("C#_ object_"));
+        QCOMPARE(SysPublicCls::ScriptSafe(u"javascript"_s, 0), u"javascript__"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"vbscript"_s, 0), u"vbs_cript_"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"csharp"_s, 1), u"cs_harp"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"csharp"_s, 0), u"csharp"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"c# OBJECT"_s, 1), u"C#_ object_"_s);
     }
 
     void nullTextFailsWithInvalidUseOfNull() {
@@ -65,26 +67,24 @@ private Q_SLOTS:
     }
 
     void leachHtmlDeletesTagsOnOneLine() {
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<p>Hi</p> &nbsp;")), QStringLiteral("Hi &nbsp;"));
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("a<>b")), QStringLiteral("a<>b"));
+        QCOMPARE(SysPublicCls::LeachHtml(u"<p>Hi</p> &nbsp;"_s), u"Hi &nbsp;"_s);
+        QCOMPARE(SysPublicCls::LeachHtml(u"a<>b"_s), u"a<>b"_s);
         // "." stops at CR as well as LF.
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<a\rb>x<i\nj>")), QStringLiteral("<a\rb>x<i\nj>"));
+        QCOMPARE(SysPublicCls::LeachHtml(u"<a\rb>x<i\nj>"_s), u"<a\rb>x<i\nj>"_s);
         // A matched tag text is removed wherever it occurs, case-sensitively.
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<b>1</b>2<B>")), QStringLiteral("12"));
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("   ")), QString());
+        QCOMPARE(SysPublicCls::LeachHtml(u"<b>1</b>2<B>"_s), u"12"_s);
+        QCOMPARE(SysPublicCls::LeachHtml(u"   "_s), QString());
         // A broken surrogate in the text must not switch the filter off.
-        const QString broken = QStringLiteral("<b>x") + QChar(0xD800) + QStringLiteral("</b>");
-        QCOMPARE(SysPublicCls::LeachHtml(broken), QString(QStringLiteral("x") + QChar(0xD800)));
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QString(QChar(0xDC00) + QStringLiteral("<script>a</script>")),
-                                                   QStringLiteral("our.com")),
-                 QString(QChar(0xDC00) + QStringLiteral("a")));
-        QVERIFY(SysPublicCls::IsUrl(QString(QChar(0xD800) + QStringLiteral("a.b"))));
+        const QString broken = u"<b>x"_s + QChar(0xD800) + u"</b>"_s;
+        QCOMPARE(SysPublicCls::LeachHtml(broken), QString(u"x"_s + QChar(0xD800)));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QString(QChar(0xDC00) + u"<script>a</script>"_s), u"our.com"_s),
+                 QString(QChar(0xDC00) + u"a"_s));
+        QVERIFY(SysPublicCls::IsUrl(QString(QChar(0xD800) + u"a.b"_s)));
     }
 
     void htmlSelfEnCodeAndClearHttps() {
-        QCOMPARE(SysPublicCls::HtmlSelfEnCode(QStringLiteral("a\r\nb\rc\n")), QStringLiteral("a<BR>\nb<BR>c\n"));
-        QCOMPARE(SysPublicCls::ClearHttps(QStringLiteral("HTTPS://a https://b Https:/c")),
-                 QStringLiteral("http://a http://b Https:/c"));
+        QCOMPARE(SysPublicCls::HtmlSelfEnCode(u"a\r\nb\rc\n"_s), u"a<BR>\nb<BR>c\n"_s);
+        QCOMPARE(SysPublicCls::ClearHttps(u"HTTPS://a https://b Https:/c"_s), u"http://a http://b Https:/c"_s);
     }
 
     void regExReplaceBehavesLikeTheScriptObject() {
@@ -109,35 +109,32 @@ private Q_SLOTS:
         for (const auto& r : rows)
             QCOMPARE(SysPublicCls::regExReplace(r.text, r.pattern, r.replacement), r.expected);
         // Escaped dots, and dots or dollars inside brackets, stay literal.
-        QCOMPARE(VbRegExp::toPcre(QStringLiteral("\\.[.$]")), QStringLiteral("\\.[.$]"));
-        QCOMPARE(errorOf([] { SysPublicCls::regExReplace(QStringLiteral("a"), QStringLiteral("(a"), QString()); }),
-                 5017);
+        QCOMPARE(VbRegExp::toPcre(u"\\.[.$]"_s), u"\\.[.$]"_s);
+        QCOMPARE(errorOf([] { SysPublicCls::regExReplace(u"a"_s, u"(a"_s, QString()); }), 5017);
     }
 
     void urlAbsOurWebKeepsOnlyOwnLinks() {
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<script>x</script>"), QStringLiteral(" ")),
-                 QStringLiteral("<script>x</script>"));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<script>x</script>"_s, u" "_s), u"<script>x</script>"_s);
         const QString html = QStringLiteral("<SCRIPT src=a.js>go()</script><form action=x><input type=text>"
                                             "<iframe src=y></iframe>text");
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, QStringLiteral("our.com")), QStringLiteral("go()text"));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u"our.com"_s), u"go()text"_s);
 
         const QString links = QStringLiteral("<a href='http://Our.com/1'>One</a> <a class=x href=\"http://evil.net\">"
                                              "Two</a> <a href=http://our.com/3 target=_blank>Three</a>");
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(links, QStringLiteral("OUR.com")),
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(links, u"OUR.com"_s),
                  QStringLiteral("<a  href=http://Our.com/1 >One</a> Two <a  href=http://our.com/3 target=_blank "
                                 ">Three</a>\r\n\r\n\r\n"));
         // A repeated foreign link is unwrapped everywhere, and still adds one line end per match.
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<a href=x.org>X</a><a href=x.org>X</a>"),
-                                                   QStringLiteral("our.com")),
-                 QStringLiteral("XX\r\n\r\n"));
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<script>"), QStringLiteral("our.com")), QString());
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<a href=x.org>X</a><a href=x.org>X</a>"_s, u"our.com"_s),
+                 u"XX\r\n\r\n"_s);
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<script>"_s, u"our.com"_s), QString());
     }
 
     void urlPieces() {
-        QVERIFY(!SysPublicCls::IsUrl(QStringLiteral("localhost")));
-        QVERIFY(SysPublicCls::IsUrl(QStringLiteral("http://x-y.com/a b?c=%1")));
-        QCOMPARE(SysPublicCls::UrlHost(QStringLiteral("http://h:8080/a/b")), QStringLiteral("h:8080"));
-        QCOMPARE(SysPublicCls::UrlHost(QStringLiteral("http:\\\\h\\a")), QString());
+        QVERIFY(!SysPublicCls::IsUrl(u"localhost"_s));
+        QVERIFY(SysPublicCls::IsUrl(u"http://x-y.com/a b?c=%1"_s));
+        QCOMPARE(SysPublicCls::UrlHost(u"http://h:8080/a/b"_s), u"h:8080"_s);
+        QCOMPARE(SysPublicCls::UrlHost(u"http:\\\\h\\a"_s), QString());
         QCOMPARE(SysPublicCls::UrlHost(kNull), QString());
 
         // Lower-cased, and loose about where the name starts.
@@ -168,10 +165,7 @@ private Q_SLOTS:
         };
         for (const auto& r : rows)
             QVERIFY2(SysPublicCls::IsSelfWeb(r.url, r.host, r.scheme) == r.self, qPrintable(r.url));
-        QCOMPARE(errorOf([] {
-                     SysPublicCls::IsSelfWeb(QStringLiteral("ftp://a"), QStringLiteral("a"), QStringLiteral("ftp"));
-                 }),
-                 5);
+        QCOMPARE(errorOf([] { SysPublicCls::IsSelfWeb(u"ftp://a"_s, u"a"_s, u"ftp"_s); }), 5);
     }
 };
 
