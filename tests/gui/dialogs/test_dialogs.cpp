@@ -66,25 +66,17 @@ private Q_SLOTS:
             QVERIFY2(!box(*dialog, name)->isChecked(), name);
         for (const char* name : {"SysNewList", "SysNotice"})
             QVERIFY(box(*dialog, name)->isChecked() && !box(*dialog, name)->isEnabled());
-        for (QComboBox* l : dialog->findChildren<QComboBox*>()) {
+        for (QComboBox* l : dialog->findChildren<QComboBox*>())
             QCOMPARE(l->currentText(), QStringLiteral("1分钟"));
-            QVERIFY(l->count() == 100 && l->itemText(99) == "100分钟" && l->itemData(99).toInt() == 100);
-        }
-        QCOMPARE(dialog->findChildren<QComboBox*>().size(), 4);
 
         save(*dialog);
         QCOMPARE(kit.prompt.calls.size(), 1);
         QCOMPARE(kit.prompt.calls[0].text, QStringLiteral("恭喜您，设置保存成功！"));
         QCOMPARE(kit.prompt.calls[0].title, QStringLiteral("VantobelPlayTray"));
         QCOMPARE(kit.prompt.calls[0].icon, PromptIcon::Information);
-        const QStringList keys{"PopShow_SysBrightsproutNotice",
-                               "PopShow_SysAdv",
-                               "PopShow_SysNotice",
-                               "PopShow_SysNewList",
-                               "AllMessagePeaceful",
-                               "PopAutoCloseTime_SysNotice"};
         QStringList values;
-        for (const QString& key : keys)
+        for (const char* key : {"PopShow_SysBrightsproutNotice", "PopShow_SysAdv", "PopShow_SysNotice",
+                                "PopShow_SysNewList", "AllMessagePeaceful", "PopAutoCloseTime_SysNotice"})
             values << kit.stored(key);
         QCOMPARE(values, QStringList({"0", "0", "1", "1", "0", "1"}));
         QCOMPARE(kit.autoRun.sets + kit.autoRun.removes, 0);
@@ -149,12 +141,6 @@ private Q_SLOTS:
         QCOMPARE(urls.opened, QStringList{kVendorHomeAddress});
         QVERIFY(about->isVisible());
         QTest::keyClick(about, Qt::Key_Return);
-        flushDeletes();
-        QVERIFY(about.isNull());
-
-        about = new sAbout(AboutDeps{QString(), urls});
-        about->show();
-        QTest::keyClick(about, Qt::Key_Escape);
         flushDeletes();
         QVERIFY(about.isNull());
     }

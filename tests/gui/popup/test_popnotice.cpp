@@ -7,7 +7,6 @@
 #include "WindowTestKit.h"
 
 #include <QBuffer>
-
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -75,8 +74,6 @@ class TestPopNotice : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void markup() {
-        QCOMPARE(NoticeMarkup::ColorToHtmlHex(QColor(0, 0, 0)), QStringLiteral("000000"));
-        QCOMPARE(NoticeMarkup::ColorToHtmlHex(QColor(255, 0, 0)), QStringLiteral("FF0000"));
         QCOMPARE(NoticeMarkup::ColorToHtmlHex(QColor(0x12, 0xAB, 0x0C)), QStringLiteral("12AB0C"));
         const QString nineteen = QStringLiteral("一二三四五六七八九十abcdefghi");
         QCOMPARE(NoticeMarkup::DisplayTitle(nineteen), nineteen);
@@ -130,40 +127,27 @@ private Q_SLOTS:
         QCOMPARE(plain->titleText(), untyped.title);
     }
 
-    void activationMayCloseButTheRowStays_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<bool>("closes");
-        QTest::newRow("do not disturb") << "AllMessagePeaceful"
-                                        << "1"
-                                        << "公告" << true;
-        QTest::newRow("announcements off") << "PopShow_SysNotice"
-                                           << "0"
-                                           << "公告" << true;
-        QTest::newRow("key in another case") << "popshow_sysadv"
-                                             << "0"
-                                             << "广告" << true;
-        QTest::newRow("not exactly 0") << "PopShow_SysBrightsproutNotice"
-                                       << " 0"
-                                       << "Brightsprout培养计划" << false;
-        QTest::newRow("other kinds always show") << "PopShow_SysNotice"
-                                                 << "0"
-                                                 << "其他" << false;
-    }
     void activationMayCloseButTheRowStays() {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QFETCH(QString, type);
-        QFETCH(bool, closes);
-        PopKit kit;
-        kit.set(key, value);
-        NoticeText n;
-        n.type = type;
-        QPointer<PopNotice> pop = kit.shown(n);
-        QCOMPARE(pop.isNull(), closes);
-        QCOMPARE(kit.status(), QStringLiteral("0"));
-        delete pop;
+        const struct {
+            QString key, value, type;
+            bool closes;
+        } cases[] = {
+            {"AllMessagePeaceful", "1", "公告", true},                              // do not disturb
+            {"PopShow_SysNotice", "0", "公告", true},                               // announcements off
+            {"popshow_sysadv", "0", "广告", true},                                  // key in another case
+            {"PopShow_SysBrightsproutNotice", " 0", "Brightsprout培养计划", false}, // not exactly 0
+            {"PopShow_SysNotice", "0", "其他", false},                              // other kinds always show
+        };
+        for (const auto& c : cases) {
+            PopKit kit;
+            kit.set(c.key, c.value);
+            NoticeText n;
+            n.type = c.type;
+            QPointer<PopNotice> pop = kit.shown(n);
+            QVERIFY2(pop.isNull() == c.closes, qPrintable(c.key + c.type));
+            QCOMPARE(kit.status(), QStringLiteral("0"));
+            delete pop;
+        }
     }
 
     void onlyDoNotDisturbIsReadAgain() {
@@ -203,52 +187,34 @@ private Q_SLOTS:
         QCOMPARE(kit.status(), QStringLiteral("0"));
     }
 
-    void closeRulesByType_data() {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("autoClose");
-        QTest::addColumn<QString>("minutes");
-        QTest::addColumn<int>("sinksAfter"); // 0: not within 40000 seconds
-        QTest::newRow("announcement, 2 minutes") << "公告"
-                                                 << "1"
-                                                 << "2" << 120;
-        QTest::newRow("brightsprout, 3.9 minutes") << "Brightsprout培养计划"
-                                                   << "1"
-                                                   << "3.9" << 180;
-        QTest::newRow("advertisement stays") << "广告"
-                                             << "0"
-                                             << "1" << 0;
-        QTest::newRow("zero minutes: 60 s") << "公告"
-                                            << "1"
-                                            << "0" << 60;
-        QTest::newRow("not a number: 60 s") << "广告"
-                                            << "1"
-                                            << "abc" << 60;
-        QTest::newRow("other type: 60 s") << "其他"
-                                          << "0"
-                                          << "9" << 60;
-    }
     void closeRulesByType() {
-        QFETCH(QString, type);
-        QFETCH(QString, autoClose);
-        QFETCH(QString, minutes);
-        QFETCH(int, sinksAfter);
-        PopKit kit;
-        for (const QString& suffix : QStringList{"SysNotice", "SysAdv", "SysBrightsproutNotice"}) {
-            kit.set("PopAutoClose_" + suffix, autoClose);
-            kit.set("PopAutoCloseTime_" + suffix, minutes);
-        }
-        NoticeText n;
-        n.type = type;
-        std::unique_ptr<PopNotice> pop(kit.open(n));
-        const int quiet = sinksAfter == 0 ? 40000 : sinksAfter - 1; // past a 16-bit count
-        for (int i = 0; i < quiet; ++i)
-            pop->countTick();
-        QCOMPARE(pop->shownSeconds(), qint64(quiet));
-        QCOMPARE(pop->slideState(), 1);
-        if (sinksAfter != 0) {
-            pop->countTick();
-            QCOMPARE(pop->slideState(), 2);
-            QVERIFY(!pop->isTopmost());
+        const struct {
+            QString type, autoClose, minutes;
+            int sinksAfter; // 0: not within 40000 seconds, past a 16-bit count
+        } cases[] = {
+            {"公告", "1", "2", 120},  {"Brightsprout培养计划", "1", "3.9", 180},
+            {"广告", "0", "1", 0},    {"公告", "1", "0", 60},
+            {"广告", "1", "abc", 60}, {"其他", "0", "9", 60},
+        };
+        for (const auto& c : cases) {
+            PopKit kit;
+            for (const QString& suffix : QStringList{"SysNotice", "SysAdv", "SysBrightsproutNotice"}) {
+                kit.set("PopAutoClose_" + suffix, c.autoClose);
+                kit.set("PopAutoCloseTime_" + suffix, c.minutes);
+            }
+            NoticeText n;
+            n.type = c.type;
+            std::unique_ptr<PopNotice> pop(kit.open(n));
+            const int quiet = c.sinksAfter == 0 ? 40000 : c.sinksAfter - 1;
+            for (int i = 0; i < quiet; ++i)
+                pop->countTick();
+            QCOMPARE(pop->shownSeconds(), qint64(quiet));
+            QCOMPARE(pop->slideState(), 1);
+            if (c.sinksAfter != 0) {
+                pop->countTick();
+                QCOMPARE(pop->slideState(), 2);
+                QVERIFY(!pop->isTopmost());
+            }
         }
     }
 
