@@ -3,6 +3,7 @@
 #include "PlayerControl.h"
 #include "PlayerLink.h"
 #include "SysLoad.h"
+#include "TestFiles.h"
 #include "TrayState.h"
 #include "VbError.h"
 
@@ -58,11 +59,6 @@ struct Rig {
                          [this](int code) { exits << code; },
                          [this] { ++watchStarts; }};
         host = std::make_unique<SysLoad>(std::move(deps));
-    }
-
-    QByteArray sysIniBytes() const {
-        QFile f(sysIni());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 };
 
@@ -197,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(rig.exits.isEmpty());
         QVERIFY(rig.host->trayIcon().isShown());
         QVERIFY(!rig.host->isQuitting());
-        QCOMPARE(rig.sysIniBytes(), QByteArray("<missing>"));
+        QCOMPARE(readFile(rig.sysIni()), QByteArray("<unreadable>"));
     }
 
     void exitItemAnsweredYesTellsThePlayerAndQuits() {
@@ -212,7 +208,7 @@ private Q_SLOTS:
         QVERIFY(rig.launcher.started.isEmpty()); // not started just to be told to exit
         QCOMPARE(rig.exits, QList<int>{1});
         QVERIFY(!rig.host->trayIcon().isShown());
-        QCOMPARE(rig.sysIniBytes(), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
+        QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
     }
 
     void quitSequenceEnteredAgain() {
@@ -226,7 +222,7 @@ private Q_SLOTS:
         QVERIFY(rig.linkCalls.isEmpty());
         QVERIFY(!other.isVisible());
         QCOMPARE(rig.exits, QList<int>{1});
-        QCOMPARE(rig.sysIniBytes(), QByteArray("TrayDefaultType=\r\n"));
+        QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=\r\n"));
         rig.host->QuitTray();
         rig.host->close();
         QCOMPARE(rig.exits, QList<int>{1});
@@ -238,7 +234,7 @@ private Q_SLOTS:
         closed.host->close();
         QCOMPARE(closed.exits, QList<int>{1});
         QVERIFY(!closed.host->trayIcon().isShown());
-        QCOMPARE(closed.sysIniBytes(), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+        QCOMPARE(readFile(closed.sysIni()), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
 
         // Sys.ini cannot be written (its folder is a file): the tray quits all the same.
         Rig blocked;
@@ -253,7 +249,7 @@ private Q_SLOTS:
         session.host->Load({});
         session.host->SessionEnded();
         QVERIFY(!session.host->trayIcon().isShown());
-        QCOMPARE(session.sysIniBytes(), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
+        QCOMPARE(readFile(session.sysIni()), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
         QVERIFY(session.exits.isEmpty());
         session.host->QuitTray(); // the loop is already ending: nothing more happens
         QVERIFY(session.exits.isEmpty());

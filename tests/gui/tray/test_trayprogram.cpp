@@ -6,6 +6,7 @@
 #include "PlayerLink.h"
 #include "SysLoad.h"
 #include "SysSettings.h"
+#include "TestFiles.h"
 #include "TrayState.h"
 #include "TrayWindows.h"
 
@@ -26,13 +27,6 @@ struct Program {
     bool lockFree = true;
     QList<int> exits;
     std::unique_ptr<TrayProgram> tray;
-
-    void writeSettings(const QByteArray& xml) {
-        QDir().mkpath(home.path() + "/Bin");
-        QFile f(home.path() + "/Bin/Settings.xml");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(xml);
-    }
 
     bool start(const QStringList& arguments) {
         TraySeams seams;
@@ -68,13 +62,8 @@ private Q_SLOTS:
 
     void firstStartLoadsTheConfigurationAndTheHost() {
         Program p;
-        p.writeSettings(R"(<?xml version="1.0" encoding="utf-8"?>
-<Root><Server><MyHomeManage url="http://127.0.0.1:1/home" /></Server>
-<SoftBrothers>
-  <SoftList Caption="Brightsprout识字卡片" t="Cards" v="/v" k="/k" url="http://127.0.0.1:1/dl" />
-  <SoftList Caption="故事屋" t="Stories" />
-  <SoftList Caption="成长记录" t="Diary" />
-</SoftBrothers></Root>)");
+        QVERIFY(
+            writeFile(p.home.path() + "/Bin/Settings.xml", readFile(VT_TEST_DATA_DIR "/tray/Settings-siblings.xml")));
         QVERIFY(p.start({QStringLiteral("/tray")}));
         QVERIFY(p.prompt.calls.isEmpty());
         QVERIFY(p.linked.isEmpty());

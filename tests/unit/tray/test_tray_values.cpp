@@ -4,6 +4,7 @@
 #include "NotifyIconData.h"
 #include "SiblingPrograms.h"
 #include "Skin.h"
+#include "TestFiles.h"
 #include "TrayState.h"
 #include "TrayTexts.h"
 
@@ -19,12 +20,6 @@ UserRecord record(const QString& prefix) {
     return r;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 } // namespace
 
 class TestTrayValues : public QObject {
@@ -79,7 +74,7 @@ private Q_SLOTS:
     void siblingThatIsNotInstalledSendsTheUserToItsPage() {
         TempProgramHome home;
         const QString installed = home.path() + "/garden/Garden";
-        writeFile(installed, "#!/bin/sh\n");
+        QVERIFY(writeFile(installed, "#!/bin/sh\n"));
         TrayState s;
         s.PlayerType = QStringLiteral("ParentPlayer");
         s.ParentUser = record("p");
@@ -133,7 +128,8 @@ private Q_SLOTS:
         TempProgramHome home;
         const QString folder = home.path() + "/Skin/";
         QCOMPARE(readSkinChoice(folder).skinPath, folder); // no choice file: the bare folder
-        writeFile(folder + "DefaultSkin.ini", "skinfile=Mine.qss\r\nSKININIFILE=Soft\r\nSkinFile=Later.qss\r\n");
+        QVERIFY(
+            writeFile(folder + "DefaultSkin.ini", "skinfile=Mine.qss\r\nSKININIFILE=Soft\r\nSkinFile=Later.qss\r\n"));
         const SkinChoice c = readSkinChoice(folder);
         QCOMPARE(c.skinPath, folder + "Mine.qss");
         QCOMPARE(c.scheme, QStringLiteral("Soft"));
@@ -142,7 +138,7 @@ private Q_SLOTS:
         QVERIFY(!engine.LoadSkin(c.skinPath, c.scheme)); // named skin missing
         QVERIFY(!engine.LoadSkin(folder, QString()));    // the bare folder is no skin
         QVERIFY(!engine.isLoaded());
-        writeFile(c.skinPath, "X{}\n/* [Soft] */\nY{}\n");
+        QVERIFY(writeFile(c.skinPath, "X{}\n/* [Soft] */\nY{}\n"));
         QVERIFY(engine.LoadSkin(c.skinPath, c.scheme));
         QCOMPARE(engine.styleSheet(), QStringLiteral("X{}\nY{}\n"));
     }
