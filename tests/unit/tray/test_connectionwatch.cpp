@@ -247,10 +247,11 @@ private Q_SLOTS:
             probe, [] { return qint64(0); }, [] { return false; });
         watch.StartNoticeTimer();
         QCOMPARE(watch.noticeTimer().interval(), 1000);
-        QTest::qSleep(120);
+        // Well past the 5% slack of a coarse one-second timer.
+        QTest::qSleep(300);
         watch.StartNoticeTimer();
         watch.onConnectTick();
-        QVERIFY2(watch.noticeTimer().remainingTime() <= 920,
+        QVERIFY2(watch.noticeTimer().remainingTime() <= 850,
                  qPrintable(QString::number(watch.noticeTimer().remainingTime())));
         watch.StopNoticeTimer();
         QVERIFY(!watch.noticeTimer().isActive());
