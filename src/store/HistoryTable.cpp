@@ -1,0 +1,95 @@
+#include "HistoryTable.h"
+
+#include "LocalConn.h"
+#include "SysPublicCls.h"
+
+namespace {
+
+constexpr int kBriefLength = 200;
+
+// The first 200 characters of the brief, never ending in half of a surrogate pair
+// (that half would turn into a replacement character on the way into the database).
+QString cutBrief(const QString& brief) {
+    if (brief.size() <= kBriefLength)
+        return brief;
+    int length = kBriefLength;
+    if (brief.at(length - 1).isHighSurrogate())
+        --length;
+    return brief.left(length);
+}
+
+QString textOf(const QVariant& v) {
+    return SysPublicCls::isNull(v) ? QString() : v.toString();
+}
+
+} // namespace
+
+HistoryTable::HistoryTable(LocalConn& conn) : m_conn(conn) {}
+
+bool HistoryTable::IsSeen(const QString& safeTitle, const QString& address) {
+    const QVariant id = m_conn.ExecuteSql(
+        QStringLiteral("Select Id From HistoryNews where Title=? COLLATE NOCASE And UrlStr=? COLLATE NOCASE"),
+        {safeTitle, address});
+    return !SysPublicCls::IsBlank(id);
+}
+
+bool HistoryTable::StoreNotice(const QString& type, const QString& safeTitle, const QString& address,
+                               const QString& brief, const QDateTime& addTime, const QString& serial) {
+    qint64 changes = 0;
+    const bool ok = m_conn.Execute(
+        QStringLiteral(
+            "Replace Into HistoryNews(TypeStr,Title,UrlStr,Brief,AddTime,SNo,PhotoPath)Values(?,?,?,?,?,?,?) "),
+        {type, safeTitle, address, cutBrief(brief), addTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), serial,
+         QString()},
+        &changes);
+    return ok && changes > 0;
+}
+
+void HistoryTable::MarkReadBySNo(const QString& serial) {
+    m_conn.ExecuteSql(QStringLiteral("Update HistoryNews Set Status=1 Where SNo=? "), {serial});
+}
+
+void HistoryTable::MarkReadByUrl(const QString& address) {
+    m_conn.ExecuteSql(QStringLiteral("Update HistoryNews Set Status=1 Where Status=0 And UrlStr= ? COLLATE NOCASE"),
+                      {address});
+}
+
+QList<HistoryRow> HistoryTable::Page(qint64 offset, int pageSize) {
+    QList<HistoryRow> page;
+    if (pageSize <= 0) // SQLite would read a negative limit as "no limit"
+        return page;
+    const QList<QVariantList> rows =
+        m_conn.QuerySql(QStringLiteral("select Id,TypeStr,Title,UrlStr,AddTime,SNo,Status,PhotoPath,Brief from "
+                                       "HistoryNews Order by AddTime Desc ,id Limit ? Offset ?"),
+                        {pageSize, qMax<qint64>(offset, 0)});
+    page.reserve(rows.size());
+    for (const QVariantList& r : rows) {
+        if (r.size() < 9)
+            continue;
+        HistoryRow row;
+        row.Id = r.at(0).toLongLong();
+        row.TypeStr = textOf(r.at(1));
+        row.Title = textOf(r.at(2));
+        row.UrlStr = textOf(r.at(3));
+        row.AddTime = textOf(r.at(4));
+        row.SNo = textOf(r.at(5));
+        row.Status = r.at(6).toInt();
+        row.PhotoPath = textOf(r.at(7));
+        row.Brief = textOf(r.at(8));
+        page.append(row);
+    }
+    return page;
+}
+
+qint64 HistoryTable::HistoryCount(const QVariant& status) {
+    const bool byStatus = !SysPublicCls::IsBlank(status);
+    QString sql = QStringLiteral("select Count(Id) from HistoryNews ");
+    QVariantList params;
+    if (byStatus) {
+        sql += QStringLiteral(" Where Status=?");
+        params.append(status);
+    }
+    sql += QLatin1Char(' ');
+    const QVariant count = m_conn.ExecuteSql(sql, params);
+    return SysPublicCls::IsBlank(count) ? 0 : count.toLongLong();
+}

@@ -1,0 +1,161 @@
+#include "StoreTestKit.h"
+
+#include <QProcess>
+#include <QtTest>
+
+class TestLocalConn : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void userFolderFollowsTheServedPlayer() {
+        StoreKit k;
+        QCOMPARE(k.user.UserFolder(), k.home.path() + "/Users/guest/");
+        k.parent("小明");
+        QCOMPARE(k.user.UserFolder(), k.home.path() + "/Users/小明/");
+        k.state.PlayerType = "BABYPLAYER";
+        k.state.BabyUser.Field[0] = "   ";
+        QCOMPARE(k.user.UserFolder(), k.home.path() + "/Users/guest/");
+        k.state.BabyUser.Field[0] = "宝宝";
+        QCOMPARE(k.user.UserFolder(), k.home.path() + "/Users/宝宝/");
+    }
+
+    void unsafeNamesStayBelowUsersAndApart() {
+        const QStringList names = {"..",    ".",         "../x",      "a/b", "a\\b",  QString("a") + QChar(0) + "b",
+                                   "a%2Fb", "all users", "All Users", "%",   "..%2F", "a%5Cb"};
+        QSet<QString> folders;
+        for (const QString& name : names) {
+            const QString folder = UserBabyLoginMode::folderNameFor(name);
+            QVERIFY2(folder != "." && folder != ".." && !folder.contains('/') && !folder.contains('\\') &&
+                         !folder.contains(QChar(0)) && folder.compare("All Users", Qt::CaseInsensitive) != 0,
+                     qPrintable(name));
+            QCOMPARE(QUrl::fromPercentEncoding(folder.toUtf8()), name); // reversible
+            folders.insert(folder);
+        }
+        QCOMPARE(folders.size(), names.size());
+        for (const QString plain : {"Tom", "小明", ".hidden", "a b", "guest"})
+            QCOMPARE(UserBabyLoginMode::folderNameFor(plain), QString(plain));
+
+        StoreKit k;
+        k.parent("../../escape");
+        k.conn.ExecuteSql("Select 1");
+        QVERIFY(QFile::exists(k.userDb("..%2F..%2Fescape")));
+        QVERIFY(!QFile::exists(k.home.path() + "/../escape"));
+    }
+
+    void firstUseCopiesTheTemplateAndNeverWritesIt() {
+        StoreKit k;
+        k.parent("Tom");
+        const QByteArray before = fileHash(k.templatePath());
+        k.conn.ExecuteSql("Insert Into HistoryNews(Title,SNo) Values(?,?)", {"t", "s1"});
+        QCOMPARE(k.conn.databasePath(), k.userDb("Tom"));
+        QCOMPARE(sqlOn(k.userDb("Tom"), "select Title from HistoryNews"), QVariantList{"t"});
+        QCOMPARE(fileHash(k.templatePath()), before);
+        QVERIFY(k.prompt.calls.isEmpty());
+
+        // The guest folder serves while no name is known; a deleted file comes back.
+        k.parent("");
+        QCOMPARE(k.conn.ExecuteSql("select Count(*) from HistoryNews").toInt(), 0);
+        QVERIFY(QFile::exists(k.userDb("guest")));
+        QVERIFY(QFile::remove(k.userDb("guest")));
+        QVERIFY(k.conn.ExecuteSql("select Count(*) from HistoryNews").isValid());
+        QVERIFY(QFile::exists(k.userDb("guest")));
+        QCOMPARE(fileHash(k.templatePath()), before);
+    }
+
+    void missingTemplateIsReportedAtEveryStatement() {
+        StoreKit k(QString{});
+        QVERIFY(!k.conn.ExecuteSql("select 1").isValid());
+        QVERIFY(k.conn.QuerySql("select 1").isEmpty());
+        QVERIFY(!k.conn.Execute("select 1"));
+        QCOMPARE(k.prompt.calls.size(), 3);
+        QCOMPARE(k.prompt.calls[0].text, QString("Err.请关闭后重新打开！"));
+        QCOMPARE(k.prompt.calls[0].title, QString("VantobelPlayTray"));
+        QCOMPARE(k.prompt.calls[0].icon, PromptIcon::Information);
+        QVERIFY(!QFile::exists(k.userDb("guest")));
+    }
+
+    void valuesAreBoundAndRowsOutliveTheStatement() {
+        StoreKit k;
+        const QString nasty = "it's'); Drop Table HistoryNews;--";
+        QVERIFY(k.conn.Execute("Insert Into HistoryNews(Title,UrlStr,SNo) Values(?,?,?)", {nasty, QVariant(), 7}));
+        QCOMPARE(k.conn.ExecuteSql("select Title from HistoryNews where SNo=?", {"7"}).toString(), nasty);
+        QVERIFY(!k.conn.ExecuteSql("select Title from HistoryNews where SNo='none'").isValid()); // empty, not 0
+        const QList<QVariantList> rows = k.conn.QuerySql("select Id,Title,UrlStr,Status from HistoryNews");
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].mid(1), (QVariantList{nasty, QString(""), qint64(0)}));
+        QVERIFY(!k.conn.Execute("select * from NoSuchTable"));
+    }
+
+    void batchIsOneTransaction() {
+        StoreKit k;
+        k.conn.ExecuteBatch("");
+        k.conn.ExecuteBatch("Insert Into HistoryNews(SNo) Values('a');Insert Into HistoryNews(SNo) Values('b');");
+        k.conn.ExecuteBatch("Insert Into HistoryNews(SNo) Values('c');Insert Into HistoryNews(SNo) Values('a');");
+        QCOMPARE(k.conn.ExecuteSql("select group_concat(SNo) from HistoryNews").toString(), QString("a,b"));
+        QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values('d')")); // no transaction left open
+    }
+
+    void damagedDatabaseIsMovedAsideAndRebuilt_data() {
+        QTest::addColumn<bool>("wholeFile");
+        QTest::newRow("not a database") << true;
+        QTest::newRow("damaged page") << false;
+    }
+    void damagedDatabaseIsMovedAsideAndRebuilt() {
+        QFETCH(bool, wholeFile);
+        StoreKit k;
+        const QString db = k.userDb("guest");
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo,Title) Values('x',zeroblob(9000))"));
+            QFile f(db);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(wholeFile ? 0 : 4096 * 3);
+            f.write(QByteArray(wholeFile ? 200 : 8192, '\x5a'));
+            f.close();
+            const QByteArray damaged = fileHash(db);
+            k.clock.set(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+            QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values(?)", {round}));
+            const QString aside = db + ".damaged-20260102-030405" + (round ? "-1" : "");
+            QCOMPARE(fileHash(aside), damaged);
+            QCOMPARE(sqlOn(db, "select group_concat(SNo) from HistoryNews"), QVariantList{QString::number(round)});
+        }
+        QCOMPARE(k.prompt.calls.size(), 1); // told once per run
+        QVERIFY(k.prompt.calls[0].text.contains("Info.db.damaged-20260102-030405"));
+    }
+
+    void damagedTemplateLeavesOneFileAside() {
+        StoreKit k(QString{});
+        QDir().mkpath(k.home.path() + "/Users/All Users");
+        QFile t(k.templatePath());
+        QVERIFY(t.open(QIODevice::WriteOnly) && t.write(QByteArray(4096, 'x')) == 4096);
+        t.close();
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!k.conn.Execute("select 1"));
+        QCOMPARE(QDir(k.home.path() + "/Users/guest").entryList({"Info.db.damaged-*"}).size(), 1);
+        QCOMPARE(k.prompt.calls.size(), 1);
+    }
+
+    void unwritableProgramFolderKeepsDataInXdgDataHome() {
+        StoreKit k;
+        const QString users = k.home.path() + "/Users";
+        QFile::setPermissions(users, QFile::ReadOwner | QFile::ExeOwner);
+        bool immutable = false;
+        if (QFileInfo(users).isWritable()) // root ignores modes, not the immutable flag
+            immutable = QProcess::execute("chattr", {"+i", users}) == 0;
+        const auto restore = qScopeGuard([&] {
+            if (immutable)
+                QProcess::execute("chattr", {"-i", users});
+            QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        if (QFileInfo(users).isWritable())
+            QSKIP("cannot make a folder unwritable here");
+        k.parent("Tom");
+        const QByteArray before = fileHash(k.templatePath());
+        QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values('x')"));
+        const QString db = k.home.path() + "/xdg-data/VantobelPlayTray/Users/Tom/Info.db";
+        QCOMPARE(k.conn.databasePath(), db);
+        QCOMPARE(sqlOn(db, "select SNo from HistoryNews"), QVariantList{"x"});
+        QCOMPARE(fileHash(k.templatePath()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocalConn)
+#include "test_localconn.moc"

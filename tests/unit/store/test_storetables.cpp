@@ -1,0 +1,146 @@
+#include "HistoryTable.h"
+#include "SettingsTable.h"
+#include "StoreTestKit.h"
+
+#include <QtTest>
+
+namespace {
+
+QDateTime at(const QString& text) {
+    return QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
+}
+
+// The plan of each statement the program runs often, on a database built from schema.sql.
+QStringList plan(const QString& db, const QString& sql) {
+    sqlite3* h = nullptr;
+    sqlite3_open(QFile::encodeName(db).constData(), &h);
+    QStringList steps;
+    sqlite3_exec(
+        h, ("explain query plan " + sql).toUtf8().constData(),
+        [](void* o, int, char** v, char**) { return static_cast<QStringList*>(o)->append(v[3]), 0; }, &steps, nullptr);
+    sqlite3_close(h);
+    return steps;
+}
+
+} // namespace
+
+class TestStoreTables : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void settings() {
+        StoreKit k;
+        SettingsTable s(k.conn);
+        QCOMPARE(s.ReadSetting("SoftSettings", "AllMessagePeaceful"), QString("NoFieldData"));
+        QCOMPARE(s.ReadSettingOrBlank("SoftSettings", "AllMessagePeaceful"), QString());
+        QVERIFY(s.ReadAll().isEmpty());
+        QVERIFY(s.WriteSetting("SoftSettings", "PopAutoCloseTime_SysAdv", "5"));
+        QVERIFY(s.WriteSetting("SoftSettings", "PopAutoCloseTime_SysAdv", "7"));
+        QVERIFY(s.WriteSetting("SoftSettings", "popshow_sysadv", "0"));
+        QVERIFY(s.WriteSetting("SoftSettings", "Blank", " "));
+        QVERIFY(s.WriteSetting("SoftSettings", "k'ey", "it's"));
+        QCOMPARE(s.ReadSetting("SoftSettings", "PopAutoCloseTime_SysAdv"), QString("7"));
+        QCOMPARE(s.ReadSetting("SoftSettings", "PopShow_SysAdv"), QString("NoFieldData")); // exact key only
+        QCOMPARE(s.ReadSetting("SoftSettings", "Blank"), QString("NoFieldData"));
+        QCOMPARE(s.ReadSetting("SoftSettings", "k'ey"), QString("it's"));
+        QCOMPARE(s.ReadAll().size(), 4);
+        QVERIFY(s.ReadAll().contains(qMakePair(QString("popshow_sysadv"), QString("0"))));
+
+        // Nothing but a plain table name gets into the statement text.
+        QVERIFY(!s.WriteSetting("SoftSettings;Drop Table HistoryNews", "a", "b"));
+        QCOMPARE(s.ReadSetting("SoftSettings Where 1--", "x"), QString("NoFieldData"));
+        QVERIFY(k.conn.ExecuteSql("select Count(*) from HistoryNews").isValid());
+    }
+
+    void settingsTableIsMadeWhenTheDatabaseLacksIt() {
+        StoreKit k("CREATE TABLE HistoryNews(Id INTEGER PRIMARY KEY, Status INTEGER DEFAULT 0);");
+        SettingsTable s(k.conn);
+        QVERIFY(s.WriteSetting("SoftSettings", "AllMessagePeaceful", "1"));
+        QCOMPARE(s.ReadSettingOrBlank("SoftSettings", "AllMessagePeaceful"), QString("1"));
+    }
+
+    void storeSeenAndMarkRead() {
+        StoreKit k;
+        HistoryTable h(k.conn);
+        const QString url = "http://example.com/n?id='1'";
+        QVERIFY(!h.IsSeen("Title", url));
+        QVERIFY(h.StoreNotice("公'告", "Hello World", url, QString(250, 'b'), at("2009-03-05 14:05:06"), "s'1"));
+        QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", QString(199, 'c') + "😀x",
+                              at("2009-03-05 14:05:07"), "s2"));
+        QVERIFY(h.IsSeen("HELLO world", url.toUpper().replace("HTTP", "http")));
+        QVERIFY(!h.IsSeen("Hello World", "http://example.com/other"));
+
+        const QList<HistoryRow> rows = h.Page(0);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[1].TypeStr, QString("公'告"));
+        QCOMPARE(rows[1].UrlStr, url);
+        QCOMPARE(rows[1].SNo, QString("s'1"));
+        QCOMPARE(rows[1].AddTime, QString("2009-03-05 14:05:06"));
+        QCOMPARE(rows[1].Brief, QString(200, 'b'));
+        QCOMPARE(rows[0].Brief, QString(199, 'c')); // half a surrogate pair is not stored
+
+        QCOMPARE(h.HistoryCount(), 2);
+        QCOMPARE(h.HistoryCount(0), 2);
+        h.MarkReadBySNo("s'1");
+        QCOMPARE(h.HistoryCount(0), 1);
+        QCOMPARE(h.HistoryCount(QString("1")), 1);
+        QCOMPARE(h.HistoryCount(QString("  ")), 2);
+        h.MarkReadByUrl("HTTP://EXAMPLE.COM/b");
+        QCOMPARE(h.HistoryCount(1), 2);
+
+        // The same serial again replaces its row, unread once more.
+        QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", "", at("2009-03-06 00:00:00"), "s2"));
+        QCOMPARE(h.HistoryCount(), 2);
+        QCOMPARE(h.HistoryCount(0), 1);
+    }
+
+    void pagesRunNewestFirst() {
+        StoreKit k;
+        HistoryTable h(k.conn);
+        QCOMPARE(h.HistoryCount(), 0);
+        QVERIFY(h.Page(0).isEmpty());
+        // Month, day and year boundaries, written in no particular order.
+        QStringList times;
+        const QDateTime start = at("2009-12-31 23:59:30");
+        for (int i = 0; i < 45; ++i)
+            times << start.addSecs(qint64(i % 2 ? i : -i) * 3600 * 7).toString("yyyy-MM-dd HH:mm:ss");
+        for (int i = 0; i < 45; ++i)
+            QVERIFY(h.StoreNotice("t", QString::number(i), "u", "", at(times[i]), QString::number(i)));
+        QStringList seen;
+        for (const qint64 offset : {0, 20, 40, 60}) {
+            const QList<HistoryRow> page = h.Page(offset);
+            QCOMPARE(page.size(), offset == 0 || offset == 20 ? 20 : offset == 40 ? 5 : 0);
+            for (const HistoryRow& r : page)
+                seen << r.AddTime;
+        }
+        QStringList expected = times;
+        std::sort(expected.begin(), expected.end(), std::greater<>());
+        QCOMPARE(seen, expected);
+        QCOMPARE(h.Page(-5).first().AddTime, expected.first());
+
+        // Equal times by Id ascending.
+        QVERIFY(h.StoreNotice("t", "a", "u", "", at("2030-01-01 00:00:00"), "x1"));
+        QVERIFY(h.StoreNotice("t", "b", "u", "", at("2030-01-01 00:00:00"), "x2"));
+        const QList<HistoryRow> top = h.Page(0, 2);
+        QCOMPARE(top[0].Title + top[1].Title, QString("ab"));
+    }
+
+    void busyQueriesUseTheIndexes() {
+        StoreKit k;
+        const QString built = VT_PROGRAM_DIR "/Users/All Users/Info.db";
+        const QString ddl = "select group_concat(sql, ';') from (select sql from sqlite_master order by name)";
+        QCOMPARE(sqlOn(built, ddl), sqlOn(k.templatePath(), ddl)); // the shipped template is schema.sql
+        const QStringList statements = {
+            "select Id,TypeStr,Title,UrlStr,AddTime,SNo,Status,PhotoPath,Brief from HistoryNews Order by AddTime Desc "
+            ",id Limit 20 Offset 980",
+            "Select Id From HistoryNews where Title='a' COLLATE NOCASE And UrlStr='b' COLLATE NOCASE",
+            "select Count(Id) from HistoryNews  Where Status=0 ", "Update HistoryNews Set Status=1 Where SNo='s' ",
+            "Update HistoryNews Set Status=1 Where Status=0 And UrlStr= 'u' COLLATE NOCASE"};
+        for (const QString& sql : statements) {
+            const QString steps = plan(k.templatePath(), sql).join(" / ");
+            QVERIFY2(steps.contains("INDEX") && !steps.contains("TEMP B-TREE"), qPrintable(sql + ": " + steps));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreTables)
+#include "test_storetables.moc"
