@@ -43,7 +43,10 @@ export VANTOBEL_TRAY_ONLINE=${VANTOBEL_TRAY_ONLINE:-1}
 export VANTOBEL_PLAYER_LOG=$home/logs/player.log
 
 virtual=
-if [[ -n ${DISPLAY:-} ]] && timeout 5 xdotool getdisplaygeometry >/dev/null 2>&1; then
+display_works() {
+    timeout 5 xdpyinfo >/dev/null 2>&1 || timeout 5 xdotool getdisplaygeometry >/dev/null 2>&1
+}
+if [[ -n ${DISPLAY:-} ]] && display_works; then
     XS_TAG=vt-demo-$$
     export XS_TAG
     trap xs_stop EXIT
