@@ -19,6 +19,13 @@ QByteArray encodeOne(const QString& ch) {
 } // namespace
 
 QByteArray encode(const QString& text) {
+    {
+        // Most texts map whole; only a text with an unmappable character needs the slow walk.
+        QStringEncoder encoder(kName, QStringConverter::Flag::Stateless);
+        QByteArray whole = encoder.encode(text);
+        if (!encoder.hasError())
+            return whole;
+    }
     QByteArray out;
     out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size();) {
@@ -58,6 +65,8 @@ int charCode(const QString& oneCharacter) {
     return 63;
 }
 
-int charCode(QChar c) { return charCode(QString(c)); }
+int charCode(QChar c) {
+    return charCode(QString(c));
+}
 
 } // namespace AnsiCodePage

@@ -2,7 +2,9 @@
 
 #include "AnsiCodePage.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -12,14 +14,15 @@ QString ReadTextFile(const QString& charset, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
-    QStringDecoder decoder(charset.toLatin1().constData());
+    // The stream object's "unicode" is little-endian UTF-16.
+    const QByteArray name = charset.compare(QLatin1String("unicode"), Qt::CaseInsensitive) == 0
+                                ? QByteArrayLiteral("UTF-16LE")
+                                : charset.toLatin1();
+    // The decoder skips a leading byte-order mark by default, as the stream object does.
+    QStringDecoder decoder(name.constData());
     if (!decoder.isValid())
         return {};
-    QString text = decoder.decode(bytes);
-    if (text.startsWith(QChar(0xFEFF))) // a byte-order mark is not content
-        text.remove(0, 1);
-    return text;
+    return decoder.decode(file.readAll());
 }
 
 QString ReadTextLines(const QString& path) {
@@ -47,6 +50,10 @@ QString ReadTextLines(const QString& path) {
 }
 
 bool WriteTextFile(const QString& path, const QString& text) {
+    // A fresh per-user data folder may not have the file's folder yet.
+    const QFileInfo info(path);
+    if (!info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath()))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -14,8 +14,8 @@ QString ReadTextFile(const QString& charset, const QString& path);
 // CR LF, a lone CR or a lone LF.
 QString ReadTextLines(const QString& path);
 
-// Replaces the file's content with the text in the 8-bit code page, whole or not at all.
-// True when written.
+// Replaces the file's content with the text in the 8-bit code page, whole or not at all,
+// making a missing parent folder first. True when written.
 bool WriteTextFile(const QString& path, const QString& text);
 
 // The value of the first CR LF-separated line that holds key & "=" (case-insensitive),

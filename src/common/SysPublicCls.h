@@ -13,7 +13,7 @@ class RandomSource;
 // QVariant is "empty", QVariant::fromValue(nullptr) is null. Operations without a
 // trap of their own throw VbError with the runtime's error number.
 //
-// Sources by area: SysPublicCls.cpp (sanitising, markup, URLs),
+// Sources by area: SysPublicCls.cpp (sanitising, markup), SysPublicCls_Url.cpp (regex, URLs),
 // SysPublicCls_Format.cpp (dates, numbers, serials), SysPublicCls_Files.cpp (files, images).
 class SysPublicCls {
 public:

@@ -47,6 +47,10 @@ void TrayState::applyStartCommand(const QString& commandText, const QString& sys
         PlayerType = FileOperate::IniValue(FileOperate::ReadTextLines(sysIni), QStringLiteral("TrayDefaultType"));
 }
 
-bool TrayState::hidesTrayIcon() const { return CommandOption.compare(QLatin1String("HiddenTrayIco"), Qt::CaseInsensitive) == 0; }
+bool TrayState::hidesTrayIcon() const {
+    return CommandOption.compare(QLatin1String("HiddenTrayIco"), Qt::CaseInsensitive) == 0;
+}
 
-QString commandTextFromArguments(const QStringList& argumentsWithoutProgram) { return argumentsWithoutProgram.join(QLatin1Char(' ')); }
+QString commandTextFromArguments(const QStringList& argumentsWithoutProgram) {
+    return argumentsWithoutProgram.join(QLatin1Char(' '));
+}

@@ -14,6 +14,14 @@ class QLockFile;
 inline const QString kTrayTopic = QStringLiteral("VantobelPlayTray|VantobelPlayTrayDDEForm");
 inline const QString kPlayerTopic = QStringLiteral("VantobelPlay|VantobelPlayDDEForm");
 
+// Results of linkExecute.
+constexpr int kLinkAccepted = 0;
+constexpr int kLinkNoPartner = 282; // no socket, or nobody listens on it
+constexpr int kLinkRefused = 285;   // the partner hung up or did not accept
+constexpr int kLinkTimedOut = 286;  // no answer within the time-out
+constexpr int kLinkTooLong = 5;     // the command exceeds kLinkMaxCommandBytes
+constexpr int kLinkMaxCommandBytes = 65536;
+
 // $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>/ made with mode 0700. Empty when the
 // folder is not the user's own or is open to others.
 QString linkRuntimeDir();
@@ -29,12 +37,17 @@ public:
     bool listen(const QString& topic);
     void close();
     bool isListening() const;
+    // A client that has not sent its whole command within this time is dropped.
+    void setStallTimeout(int ms) { m_stallTimeoutMs = ms; }
 
 Q_SIGNALS:
     void commandReceived(const QString& command);
 
 private:
+    void acceptPending();
+
     std::unique_ptr<QLocalServer> m_server;
+    int m_stallTimeoutMs = 5000;
 };
 
 // Sends one command. 0 when accepted; 282 when no one listens; 286 when no answer
@@ -48,6 +61,9 @@ public:
     ~SingleInstance();
     // True when this process is now the one tray.
     bool tryAcquire();
+    void release();
+    // The lock file's path; empty when the runtime folder is refused.
+    QString lockPath() const;
 
 private:
     std::unique_ptr<QLockFile> m_lock;

@@ -37,5 +37,10 @@ private:
     QString m_apiDataCache;
 };
 
+// The sign-in check as both sides compute it from the key text, the user's name and
+// secret (each through SafeRequest(…, 1, 0)) and the time text:
+// MD5(K & MD5(K & U & MD5(P, 16), 16) & t, 16).
+QString LoginCheckDigest(const QString& keyText, const QString& userName, const QString& secret, const QString& t);
+
 // encodeURI followed by "/" -> "%2F", ":" -> "%3A", "+" -> "%2B".
 QString UrlEncode(const QString& value);

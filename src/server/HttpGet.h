@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <utility>
 
 // Outcome of one GET, in the terms the callers use.
 struct HttpResult {
@@ -11,6 +13,8 @@ struct HttpResult {
     QString text() const { return QString::fromUtf8(body); }
     bool ok() const { return readyState == 4 && status == 200; }
 };
+
+using HttpHeaders = QList<std::pair<QByteArray, QByteArray>>;
 
 // A synchronous GET: runs a local event loop while waiting (so timers and link
 // executes go on), follows redirects, gives up after the time-out, and treats an
@@ -22,9 +26,13 @@ public:
 
     virtual ~HttpGet() = default;
     virtual HttpResult get(const QString& address);
+    // The same with extra request headers (sent in the given order; empty values are left out).
+    virtual HttpResult get(const QString& address, const HttpHeaders& headers);
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
+    int timeoutMs() const { return m_timeoutMs; }
+    qint64 maxBytes() const { return m_maxBytes; }
 
 private:
     int m_timeoutMs = kDefaultTimeoutMs;

@@ -39,6 +39,25 @@ private Q_SLOTS:
         QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c|||||||||6|||7"));
     }
 
+    void forwardedCommandLineIsSplitAgainByTheRunningCopy() {
+        TrayState second;
+        second.applyStartCommand(QStringLiteral("/B|||hiddentrayico|||a|||b|||c"), {});
+        QVERIFY(second.hidesTrayIcon());
+
+        TrayState running;
+        running.BabyUser.Field = {"1", "2", "3", "4", "5", "6", "7"};
+        running.PlayerType = QStringLiteral("ParentPlayer");
+        const TrayState::Parsed parsed = running.setCommand(second.CommandLine);
+        QCOMPARE(parsed.lowerSwitch, QStringLiteral("/b"));
+        QCOMPARE(parsed.elements.size(), 7);
+        QCOMPARE(running.CommandLine, QStringLiteral("/B|||hiddentrayico|||a|||b|||c||||||"));
+        QCOMPARE(running.CommandOption, QStringLiteral("HIDDENTRAYICO"));
+        running.applyUserSwitch(parsed.elements, true);
+        QCOMPARE(running.BabyUser.joined(), QStringLiteral("a|||b|||c|||||||||6|||7"));
+        QCOMPARE(running.ActiveUserField3, QStringLiteral("c"));
+        QCOMPARE(running.PlayerType, QStringLiteral("BabyPlayer"));
+    }
+
     void traySwitchReadsSysIni() {
         TempProgramHome home;
         const QString ini = home.path() + "/Sys.ini";

@@ -1,0 +1,10 @@
+#include "InstPathStore.h"
+
+#include <QSettings>
+
+QString InstPathStore::instPath(const QString& section) const {
+    if (section.isEmpty())
+        return {};
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Fernhollow"), section);
+    return store.value(QStringLiteral("InstPath")).toString();
+}

@@ -1,0 +1,127 @@
+#include "PlayerLink.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QtEndian>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The folder must be a real folder of ours that nobody else can enter: the link
+// carries the user's sign-in data.
+bool isPrivateFolder(const QByteArray& path, bool followLinks) {
+    struct stat st {};
+    const int rc = followLinks ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st);
+    if (rc != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    return st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
+QString linkRuntimeDir() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
+        QString dir = QDir::cleanPath(runtime);
+        return isPrivateFolder(QFile::encodeName(dir), true) ? dir : QString();
+    }
+    const QString dir = QStringLiteral("/tmp/vantobel-%1").arg(::getuid());
+    const QByteArray native = QFile::encodeName(dir);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // Not followed through a link: someone else could have planted one in /tmp.
+    return isPrivateFolder(native, false) ? dir : QString();
+}
+
+QString linkSocketPath(const QString& topic) {
+    const QString dir = linkRuntimeDir();
+    if (dir.isEmpty() || topic.isEmpty() || topic.contains(QLatin1Char('/')))
+        return {};
+    return dir + QLatin1Char('/') + topic;
+}
+
+int linkExecute(const QString& topic, const QString& command, int timeoutMs) {
+    const QByteArray payload = command.toUtf8();
+    if (payload.size() > kLinkMaxCommandBytes)
+        return kLinkTooLong;
+    const QString path = linkSocketPath(topic);
+    if (path.isEmpty())
+        return kLinkNoPartner;
+
+    const QDeadlineTimer deadline(timeoutMs < 0 ? -1 : timeoutMs);
+    auto remaining = [&deadline] { return deadline.isForever() ? -1 : int(deadline.remainingTime()); };
+
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(remaining())) {
+        switch (socket.error()) {
+        case QLocalSocket::ServerNotFoundError:
+        case QLocalSocket::ConnectionRefusedError:
+            return kLinkNoPartner;
+        case QLocalSocket::SocketTimeoutError:
+            return kLinkTimedOut;
+        default:
+            return kLinkRefused;
+        }
+    }
+
+    QByteArray message(4, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), message.data());
+    message += payload;
+    if (socket.write(message) != message.size())
+        return kLinkRefused;
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(remaining()))
+            return socket.error() == QLocalSocket::SocketTimeoutError ? kLinkTimedOut : kLinkRefused;
+    }
+    while (socket.bytesAvailable() < 1) {
+        if (!socket.waitForReadyRead(remaining())) {
+            if (socket.bytesAvailable() >= 1)
+                break;
+            return socket.error() == QLocalSocket::SocketTimeoutError ? kLinkTimedOut : kLinkRefused;
+        }
+    }
+    char answer = 1;
+    socket.getChar(&answer);
+    socket.abort();
+    return answer == 0 ? kLinkAccepted : kLinkRefused;
+}
+
+SingleInstance::SingleInstance() = default;
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::lockPath() const {
+    const QString dir = linkRuntimeDir();
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/VantobelPlayTray.lock");
+}
+
+bool SingleInstance::tryAcquire() {
+    if (m_lock && m_lock->isLocked())
+        return true;
+    const QString path = lockPath();
+    // Without a private folder there is no safe place for the lock (nor the link):
+    // rather run unguarded than never start.
+    if (path.isEmpty())
+        return true;
+    m_lock = std::make_unique<QLockFile>(path);
+    // Staleness by age would let a second tray steal the lock of a long-running one;
+    // only a lock whose process is gone is stale.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    m_lock.reset();
+    return false;
+}
+
+void SingleInstance::release() {
+    if (m_lock)
+        m_lock->unlock();
+    m_lock.reset();
+}

@@ -1,0 +1,86 @@
+#include "HttpGet.h"
+
+#include "SystemSeams.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+HttpResult HttpGet::get(const QString& address) {
+    return get(address, {});
+}
+
+HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
+    HttpResult result;
+    // Nothing but web addresses leaves the program: no file:, no empty address.
+    if (!isWebAddress(address))
+        return result;
+    result.readyState = 1;
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request(QUrl(address.trimmed()));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(10);
+    for (const auto& [name, value] : headers) {
+        if (!name.isEmpty() && !value.isEmpty())
+            request.setRawHeader(name, value);
+    }
+
+    QNetworkReply* reply = manager.get(request);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    bool failed = false;
+    QByteArray body;
+
+    const qint64 cap = m_maxBytes;
+    const auto takeAvailable = [&] {
+        if (failed)
+            return;
+        body.append(reply->readAll());
+        if (body.size() > cap) {
+            failed = true;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+        // An announced length over the cap fails at once instead of after the download.
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > cap && !failed) {
+            failed = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, takeAvailable);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        failed = true;
+        reply->abort();
+    });
+
+    timer.start(m_timeoutMs);
+    if (!reply->isFinished())
+        loop.exec(); // timers, clicks and link executes go on meanwhile
+    timer.stop();
+    takeAvailable();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    reply->deleteLater();
+
+    if (failed || !status.isValid())
+        return result;
+    // An HTTP error status (content and server errors) is a complete answer; a broken
+    // transfer, a refused redirect or a protocol failure is not.
+    const int code = static_cast<int>(error);
+    const bool transportFailed = code != 0 && (code < 200 || (code >= 300 && code < 400));
+    if (transportFailed)
+        return result;
+    result.readyState = 4;
+    result.status = status.toInt();
+    result.body = std::move(body);
+    return result;
+}

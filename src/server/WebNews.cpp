@@ -1,0 +1,42 @@
+#include "WebNews.h"
+
+#include "HistoryTable.h"
+#include "HttpGet.h"
+#include "Settings.h"
+#include "SysPublicCls.h"
+#include "TrayState.h"
+
+WebNews::WebNews(const Settings& settings, HttpGet& http, HistoryTable& history, const TrayState& state)
+    : m_settings(settings), m_http(http), m_history(history), m_state(state) {}
+
+QString WebNews::RequestAddress() const {
+    return m_settings.SettingValue(QStringLiteral("url"), QStringLiteral("/Root/News/Notice")) +
+           QStringLiteral("?TypeStr=") + m_state.CurrentUserKind() + QStringLiteral("&TimeAxes=") + m_noticeTimeAxes;
+}
+
+bool WebNews::CheckNewNotice() {
+    m_current = std::make_unique<pugi::xml_document>();
+    try {
+        // The answer is parsed into a document of our own: the wait below runs other
+        // handlers (a pop-up taking the document, another poll), which may change m_current.
+        auto doc = std::make_unique<pugi::xml_document>();
+        const HttpResult answer = m_http.get(RequestAddress());
+        if (!answer.ok() || !ParseXmlDocument(*doc, answer.body)) {
+            m_current.reset();
+            return false;
+        }
+        const QString title = SysPublicCls::SafeRequest(
+            NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
+        const QString address = NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+        if (SysPublicCls::IsBlank(title) && SysPublicCls::IsBlank(address)) {
+            m_current.reset(); // the service's way of saying there is nothing new
+            return false;
+        }
+        m_current = std::move(doc);
+        // A seen notice keeps its document; nothing reads it because no pop-up opens.
+        return !m_history.IsSeen(title, address);
+    } catch (...) {
+        m_current.reset();
+        return false;
+    }
+}

@@ -1,0 +1,136 @@
+#include "PeVersionReader.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <random>
+
+namespace {
+
+QString fixture(const char* name) {
+    return QStringLiteral(VT_TEST_DATA_DIR "/pe/") + QLatin1String(name);
+}
+
+QByteArray fixtureBytes(const char* name) {
+    QFile f(fixture(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+qsizetype blockAt(const QByteArray& image, const char16_t* key) {
+    const QString k = QString::fromUtf16(key);
+    return image.indexOf(QByteArray(reinterpret_cast<const char*>(k.utf16()), k.size() * 2)) - 6;
+}
+
+} // namespace
+
+class TestPeVersion : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsPe32Plus() {
+        const auto info = PeVersion::readFile(fixture("version64.exe"));
+        QVERIFY(info && info->hasFixed);
+        QCOMPARE(PeVersion::versionText(info->fileVersion), QStringLiteral("2.1.0.57"));
+        QCOMPARE(PeVersion::versionText(info->productVersion), QStringLiteral("2.1.40000.3"));
+        const QString key = info->translationKey();
+        QCOMPARE(key, QStringLiteral("080404B0"));
+        QCOMPARE(info->stringValue(key, QStringLiteral("CompanyName")), QStringLiteral("范霍洛儿童音乐有限公司"));
+        QCOMPARE(info->stringValue(key, QStringLiteral("FileDescription")), QStringLiteral("abc")); // "abc\0def"
+        // Found whatever the case, as the platform's query does.
+        QCOMPARE(info->stringValue(QStringLiteral("080404b0"), QStringLiteral("originalfilename")),
+                 QStringLiteral("VantobelPlay.exe"));
+        QVERIFY(!info->stringValue(key, QStringLiteral("Comments")));
+    }
+
+    void readsPe32AndTheFirstTranslation() {
+        const auto info = PeVersion::readFile(fixture("version32.exe"));
+        QVERIFY(info);
+        QCOMPARE(PeVersion::versionText(info->fileVersion), QStringLiteral("3.0.0.12"));
+        // The table the first translation names, though another comes first in the file.
+        const QString key = info->translationKey();
+        QCOMPARE(key, QStringLiteral("040904E4"));
+        QCOMPARE(info->stringValue(key, QStringLiteral("CompanyName")), QStringLiteral("Fernhollow"));
+        // 600 characters stored, 1024 bytes kept.
+        QCOMPARE(info->stringValue(key, QStringLiteral("LegalCopyright")),
+                 QStringLiteral("0123456789").repeated(60).left(PeVersion::kMaxValueBytes / 2));
+
+        const auto bare = PeVersion::readFile(fixture("notranslation.exe"));
+        QVERIFY(bare && !bare->hasTranslation);
+        QCOMPARE(PeVersion::versionText(bare->productVersion), QStringLiteral("5.6.7.8"));
+    }
+
+    void brokenOrForeignFilesGiveNone_data() {
+        QTest::addColumn<QString>("path");
+        for (const char* name :
+             {"noversion.exe", "truncated.exe", "truncated-headers.exe", "data-outside.exe", "size-outside.exe",
+              "directory-loop.exe", "section-outside.exe", "version64.rc", "missing.exe"})
+            QTest::newRow(name) << fixture(name);
+        QTest::newRow("folder") << QStringLiteral(VT_TEST_DATA_DIR "/pe");
+    }
+    void brokenOrForeignFilesGiveNone() {
+        QFETCH(QString, path);
+        QVERIFY(!PeVersion::readFile(path));
+    }
+
+    void hostileVersionTreesEndWithoutHanging() {
+        const QByteArray good = fixtureBytes("version64.exe");
+        const qsizetype root = blockAt(good, u"VS_VERSION_INFO");
+        const qsizetype strings = blockAt(good, u"StringFileInfo");
+        QVERIFY(root > 0 && strings > root);
+
+        QByteArray zeroChild = good; // a child of length 0 would never move the walk on
+        zeroChild[strings] = zeroChild[strings + 1] = 0;
+        auto info = PeVersion::parse(zeroChild);
+        QVERIFY(info && info->hasFixed && info->stringTables.isEmpty());
+
+        QByteArray longRoot = good; // claims more than the resource holds
+        longRoot[root] = longRoot[root + 1] = char(0xFF);
+        info = PeVersion::parse(longRoot);
+        QVERIFY(info);
+        QCOMPARE(info->stringValue(QStringLiteral("080404B0"), QStringLiteral("InternalName")),
+                 QStringLiteral("VantobelPlay"));
+
+        QByteArray farHeader(0x40, 0); // e_lfanew near 4 GiB: offsets must not wrap
+        farHeader[0] = 'M';
+        farHeader[1] = 'Z';
+        farHeader[0x3C] = farHeader[0x3F] = char(0xFF);
+        QVERIFY(!PeVersion::parse(farHeader));
+    }
+
+    // Seeded mutation of the fixtures: bit flips, planted boundary values, cuts. The
+    // sanitizer build turns any read outside the data into a failure.
+    void survivesMutatedFixtures() {
+        std::mt19937 random(20091201);
+        const QByteArray planted[] = {QByteArray(4, '\0'), QByteArray(4, '\xFF'), QByteArray("\0\0\0\x80", 4),
+                                      QByteArray("\x06\0", 2)};
+        int parsed = 0;
+        int runs = 0;
+        for (const char* name : {"version64.exe", "version32.exe"}) {
+            const QByteArray good = fixtureBytes(name);
+            for (int i = 0; i < 2000; ++i, ++runs) {
+                QByteArray bytes = good;
+                for (int e = 1 + int(random() % 4); e > 0 && !bytes.isEmpty(); --e) {
+                    const qsizetype at = qsizetype(random() % quint32(bytes.size()));
+                    const quint32 kind = random() % 8;
+                    if (kind < 4)
+                        bytes[at] = char(bytes[at] ^ char(1u << kind));
+                    else if (kind < 7)
+                        bytes.replace(at, 0, planted[random() % std::size(planted)]).truncate(good.size());
+                    else
+                        bytes.truncate(at);
+                }
+                const auto info = PeVersion::parse(bytes);
+                if (!info)
+                    continue;
+                ++parsed;
+                for (const auto& table : info->stringTables)
+                    for (const auto& [name, value] : table.values)
+                        QVERIFY(value.size() * 2 <= PeVersion::kMaxValueBytes && !value.contains(QChar(0)));
+            }
+        }
+        QVERIFY(parsed > runs / 4 && parsed < runs); // most edits miss the resource
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPeVersion)
+#include "test_peversion.moc"

@@ -1,0 +1,98 @@
+#include "AutoRun.h"
+#include "Fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+QStringList entryLines(const XdgAutoRun& autoRun) {
+    return autoRun.entryContents().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestAutoRun : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void execQuotesThePath_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("spaces") << "/opt/Vantobel Play/VantobelPlayTray"
+                                << "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY";
+        QTest::newRow("chinese") << "/home/宝宝/VantobelPlayTray"
+                                 << "Exec=\"/home/宝宝/VantobelPlayTray\" /TRAY";
+        // Inside quotes " ` $ \ take a backslash; the string value then doubles every backslash.
+        QTest::newRow("quote dollar") << "/x/a\"b$c"
+                                      << "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY";
+        QTest::newRow("backslash backtick") << "/x/a\\b`c"
+                                            << "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY";
+        QTest::newRow("percent") << "/x/100%/t"
+                                 << "Exec=\"/x/100%%/t\" /TRAY"; // not a field code
+        QTest::newRow("newline") << "/x/a\nExec=evil"
+                                 << "Exec=\"/x/a\\nExec=evil\" /TRAY"; // no second key
+    }
+    void execQuotesThePath() {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        TempProgramHome home;
+        const QStringList lines = entryLines(XdgAutoRun(program));
+        QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+        QCOMPARE(lines.filter(QRegularExpression("^Exec=")), QStringList{exec});
+        for (const char* key : {"Type=Application", "Name=VantobelPlayTray", "X-GNOME-Autostart-enabled=true"})
+            QVERIFY(lines.contains(QLatin1String(key)));
+    }
+
+    void setAndRemove() {
+        TempProgramHome home;
+        XdgAutoRun autoRun(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QCOMPARE(autoRun.entryPath(), home.path() + "/xdg-config/autostart/VantobelPlay.desktop");
+        QVERIFY(!autoRun.IsAutoRunSet());
+        QVERIFY(autoRun.RemoveAutoRun()); // nothing there is already removed
+        QVERIFY(autoRun.SetAutoRun());    // makes the missing folder
+        QVERIFY(autoRun.IsAutoRunSet());
+        QFile written(autoRun.entryPath());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), autoRun.entryContents().toUtf8());
+        written.close();
+        QVERIFY(autoRun.RemoveAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+
+        // Any entry of that name counts as set, whatever it holds.
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write("junk") == 4);
+        written.close();
+        QVERIFY(autoRun.IsAutoRunSet());
+    }
+
+    void failuresAreReported() {
+        TempProgramHome home;
+        QFile blocker(home.path() + "/blocker"); // a plain file where a folder must go
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/blocker/config").toUtf8());
+        XdgAutoRun autoRun(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QVERIFY(!autoRun.SetAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+
+        if (::geteuid() == 0)
+            QSKIP("folder permissions do not bind root");
+        const QString folder = home.path() + "/xdg-config/autostart";
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/xdg-config").toUtf8());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(!autoRun.SetAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(autoRun.SetAutoRun());
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(!autoRun.RemoveAutoRun()); // still there, and said so
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAutoRun)
+#include "test_autorun.moc"

@@ -1,0 +1,120 @@
+#include "ConnectionProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray kHeader = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+QByteArray v4(const char* iface, const char* dest, const char* flags, const char* metric, const char* mask) {
+    return QByteArray(iface) + '\t' + dest + "\t0101A8C0\t" + flags + "\t0\t0\t" + metric + '\t' + mask + "\t0\t0\t0\n";
+}
+const QByteArray kEthDefault = v4("eth0", "00000000", "0003", "100", "00000000");
+const QByteArray kEthSubnet = v4("eth0", "0001A8C0", "0001", "100", "00FFFFFF");
+const QByteArray kZero(32, '0');
+QByteArray v6(const QByteArray& dest, const char* prefix, const char* flags, const char* iface) {
+    return dest + ' ' + prefix + ' ' + kZero + " 00 " + kZero + " 00000400 00000001 00000000 " + flags + ' ' + iface +
+           '\n';
+}
+
+// A fake /proc/net and /sys/class/net in a temporary folder.
+struct Net {
+    QTemporaryDir dir;
+    void write(const QString& relative, const QByteArray& data) const {
+        QDir().mkpath(QFileInfo(dir.path() + '/' + relative).path());
+        QFile f(dir.path() + '/' + relative);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    void link(const QString& name, const QByteArray& state, const QByteArray& flags = "0x1003") const {
+        write("sys/" + name + "/operstate", state + '\n');
+        write("sys/" + name + "/flags", flags + '\n');
+    }
+    LinuxConnectionProbe probe() const { return LinuxConnectionProbe(dir.path() + "/net", dir.path() + "/sys"); }
+};
+
+} // namespace
+
+class TestConnectionProbe : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { qunsetenv("VANTOBEL_TRAY_ONLINE"); }
+
+    void routes_data() {
+        QTest::addColumn<QByteArray>("ipv4");
+        QTest::addColumn<QByteArray>("ipv6");
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QByteArray>("flags");
+        QTest::addColumn<QString>("expected"); // the interface; empty = offline
+        const QByteArray up = "up", f = "0x1003";
+        QTest::newRow("ipv4 default up") << kHeader + kEthSubnet + kEthDefault << QByteArray() << up << f << "eth0";
+        QTest::newRow("subnet route only") << kHeader + kEthSubnet << QByteArray() << up << f << "";
+        QTest::newRow("only lo") << kHeader + v4("lo", "00000000", "0001", "0", "00000000")
+                                 << v6(kZero, "00", "00200200", "lo") << up << f << "";
+        QTest::newRow("route not up") << kHeader + v4("eth0", "00000000", "0002", "100", "00000000") << QByteArray()
+                                      << up << f << "";
+        QTest::newRow("interface down") << kHeader + kEthDefault << QByteArray() << QByteArray("down") << f << "";
+        QTest::newRow("unknown, flags up")
+            << kHeader + kEthDefault << QByteArray() << QByteArray("unknown") << QByteArray("0x1091") << "eth0";
+        QTest::newRow("unknown, flags down")
+            << kHeader + kEthDefault << QByteArray() << QByteArray("unknown") << QByteArray("0x1002") << "";
+        QTest::newRow("ipv6 default") << kHeader + kEthSubnet << v6(kZero, "00", "00450003", "eth0") << up << f
+                                      << "eth0";
+        QTest::newRow("ipv6 link-local only")
+            << kHeader << v6("fe80" + kZero.left(28), "40", "00000001", "eth0") << up << f << "";
+        QTest::newRow("ipv6 reject") << kHeader << v6(kZero, "00", "00000201", "eth0") << up << f << "";
+        QTest::newRow("no files") << QByteArray() << QByteArray() << up << f << "";
+        QTest::newRow("garbage") << QByteArray("\x01 x\n\n\t\n") << QByteArray("zz\n") << up << f << "";
+    }
+    void routes() {
+        QFETCH(QByteArray, ipv4);
+        QFETCH(QByteArray, ipv6);
+        QFETCH(QByteArray, state);
+        QFETCH(QByteArray, flags);
+        QFETCH(QString, expected);
+        Net net;
+        if (!ipv4.isEmpty())
+            net.write("net/route", ipv4);
+        if (!ipv6.isEmpty())
+            net.write("net/ipv6_route", ipv6);
+        net.link("eth0", state, flags);
+        net.link("lo", "unknown", "0x9");
+        QString name = QStringLiteral("stale");
+        QCOMPARE(net.probe().isConnected(&name), !expected.isEmpty());
+        QCOMPARE(name, expected);
+    }
+
+    void picksAnUpInterfaceByMetric() {
+        Net net;
+        net.write("net/route", kHeader + kEthDefault + v4("wlan0", "00000000", "0003", "600", "00000000"));
+        net.link("eth0", "down");
+        net.link("wlan0", "up");
+        auto probe = net.probe();
+        QString name;
+        QVERIFY(probe.isConnected(&name));
+        QCOMPARE(name, QStringLiteral("wlan0"));
+        net.link("eth0", "up"); // seen on the very next call
+        QVERIFY(probe.isConnected(&name));
+        QCOMPARE(name, QStringLiteral("eth0"));
+    }
+
+    void environmentForcesTheAnswer() {
+        Net online, offline;
+        online.write("net/route", kHeader + kEthDefault);
+        online.link("eth0", "up");
+        qputenv("VANTOBEL_TRAY_ONLINE", "0");
+        QVERIFY(!online.probe().isConnected());
+        qputenv("VANTOBEL_TRAY_ONLINE", "1");
+        QVERIFY(offline.probe().isConnected());
+        qputenv("VANTOBEL_TRAY_ONLINE", "yes"); // anything else leaves it to the routes
+        QVERIFY(!offline.probe().isConnected());
+        QVERIFY(online.probe().isConnected());
+        qunsetenv("VANTOBEL_TRAY_ONLINE");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnectionProbe)
+#include "test_connectionprobe.moc"

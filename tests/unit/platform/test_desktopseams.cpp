@@ -1,0 +1,43 @@
+#include "DesktopUrlOpener.h"
+#include "QtProcessLauncher.h"
+
+#include "Fakes.h"
+
+#include <QFile>
+#include <QTest>
+
+class TestDesktopSeams : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void urlOpenerRefusesAllButWebAddresses() {
+        DesktopUrlOpener opener;
+        for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "/home/user/notice.html",
+                                    "notice.html", "", "ftp://example.com/a", "http:///etc/passwd"})
+            QVERIFY2(!opener.openUrl(QString::fromLatin1(address)), address);
+    }
+
+    void launcherStartsWithOneArgumentOrSaysNo() {
+        TempProgramHome home;
+        QtProcessLauncher launcher;
+        const QString script = home.path() + "/fake player";
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/started.txt\"\n");
+        f.close();
+        QVERIFY(!launcher.startDetached(script, {})); // not executable yet
+        QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
+        QVERIFY(!launcher.startDetached(home.path() + "/VantobelPlay", {}));
+        QVERIFY(!launcher.startDetached(home.path(), {}));
+
+        // The parameter string stays one argument, spaces and separators included.
+        QVERIFY(launcher.startDetached(script, {QStringLiteral("/U|||a b|||宝宝")}));
+        QFile out(home.path() + "/started.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(out.size() > 0, 10000);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(out.readAll()), QStringLiteral("1\n/U|||a b|||宝宝\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktopSeams)
+#include "test_desktopseams.moc"

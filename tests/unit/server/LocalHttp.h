@@ -1,0 +1,139 @@
+#pragma once
+
+// Test helpers of the server link: a tiny HTTP/1.1 server inside the test process
+// (the client waits in a local event loop, so it answers from the same thread), the
+// built demo vendor service on a free port, and settings pointing at them.
+
+#include "ApiMold.h"
+#include "Fakes.h"
+#include "HttpGet.h"
+#include "Settings.h"
+#include "TrayState.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <functional>
+
+struct LocalReply {
+    LocalReply(int s = 200, QByteArray b = {}, QByteArray extraHeaders = {}, bool neverAnswer = false,
+               bool announce = true)
+        : status(s), body(std::move(b)), headers(std::move(extraHeaders)), never(neverAnswer),
+          announceLength(announce) {}
+    int status;
+    QByteArray body;
+    QByteArray headers;  // raw header lines, each ending in CR LF
+    bool never;          // read the request, never answer
+    bool announceLength; // false: no Content-Length, the body ends when the connection closes
+};
+
+// Answers the queued replies in turn (the last one repeats) and records each request head.
+class LocalHttp : public QObject {
+public:
+    explicit LocalHttp(QList<LocalReply> queued) : replies(std::move(queued)) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, s, [this, s] { onData(s); });
+        });
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    QByteArray target(qsizetype i) const { return requests.value(i).split(' ').value(1); }
+
+    QList<LocalReply> replies;
+    QList<QByteArray> requests;
+
+private:
+    void onData(QTcpSocket* s) {
+        QByteArray& buffer = m_buffers[s];
+        buffer += s->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        requests.append(buffer.left(buffer.indexOf("\r\n\r\n")));
+        buffer.clear();
+        const LocalReply r = replies.at(qMin(requests.size() - 1, replies.size() - 1));
+        if (r.never)
+            return;
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\n" + r.headers;
+        if (r.announceLength)
+            out += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+        s->write(out + "Connection: close\r\n\r\n" + r.body);
+        s->disconnectFromHost();
+    }
+    QTcpServer m_server;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+};
+
+inline quint16 deadPort() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort(); // free again once s is gone
+}
+
+inline std::unique_ptr<Settings> settingsFor(Prompt& prompt, const QString& dir, const QString& webApi,
+                                             const QString& interfaceServer, const QString& notice) {
+    QFile f(dir + "/Settings.xml");
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral(R"(<Root><Server><WebApi url="%1"/><InterfaceUserServer url="%2"/></Server>)"
+                           R"(<News><Notice url="%3"/></News></Root>)")
+                .arg(webApi, interfaceServer, notice)
+                .toUtf8());
+    f.close();
+    auto settings = std::make_unique<Settings>(prompt);
+    settings->LoadSettingsFrom(f.fileName());
+    return settings;
+}
+
+// The key text, digest and sign-in address on fakes, with the web API at webApi.
+struct ApiKit {
+    TempProgramHome home;
+    RecordingPrompt prompt;
+    RecordingUrlOpener opener;
+    FixedClock clock; // 2009-03-05 14:05:06
+    TrayState state;
+    HttpGet http;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<ApiMold> api;
+    explicit ApiKit(const QString& webApi, const QString& interfaceServer = {})
+        : settings(settingsFor(prompt, home.path(), webApi, interfaceServer, {})) {
+        api = std::make_unique<ApiMold>(*settings, http, opener, clock, prompt, state);
+    }
+    void user(const QString& name, const QString& secret) {
+        state.ParentUser.Field[1] = name;
+        state.ActiveUserField3 = secret;
+    }
+};
+
+// The built demo vendor service on a free port; killed with the object.
+class VendorProcess {
+public:
+    explicit VendorProcess(const QStringList& arguments) {
+        m_process.start(QStringLiteral(VT_PROGRAM_DIR "/vantobel-vendor-service"),
+                        QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray out;
+        while (!out.contains('\n') && waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning) {
+            m_process.waitForReadyRead(200);
+            out += m_process.readAllStandardOutput();
+        }
+        const auto m = QRegularExpression(QStringLiteral("^listening on (http://127\\.0\\.0\\.1:\\d+)\\n"))
+                           .match(QString::fromUtf8(out));
+        m_base = m.captured(1);
+        if (m_base.isEmpty())
+            qWarning() << out << m_process.readAllStandardError();
+    }
+    ~VendorProcess() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QString base() const { return m_base; }
+
+private:
+    QProcess m_process;
+    QString m_base;
+};

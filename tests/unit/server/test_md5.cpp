@@ -1,0 +1,49 @@
+#include "Md5Mold.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+
+class TestMd5 : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void knownAnswers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("full");
+        QTest::newRow("abc") << "abc"
+                             << "900150983cd24fb0d6963f7d28e17f72";
+        QTest::newRow("empty") << ""
+                               << "d41d8cd98f00b204e9800998ecf8427e";
+        // GBK codes sign-extended into the words, length in characters; values from an
+        // independent implementation of the same rule.
+        QTest::newRow("one Chinese") << "中"
+                                     << "6cba308f8d5f2b49971dbb43879a078c";
+        QTest::newRow("secret") << "芝麻开门2026"
+                                << "49483c8519ab5f7d6b0dfc0844e8803b";
+        QTest::newRow("mixed") << "a中b"
+                               << "964019e416c72c2c4ec12f2932d2673d";
+        QTest::newRow("13 + abc") << QString(13, QChar(0x4E2D)) + "abc"
+                                  << "e8d30b45aba3862c72149c26ba708e54";
+        // Outside the code page: "?" for each UTF-16 unit.
+        QTest::newRow("emoji") << QString::fromUtf8("\xF0\x9F\x98\x80") << "ea03fcb8c47822bce772cf6c07d0ebbb";
+    }
+    void knownAnswers() {
+        QFETCH(QString, text);
+        QFETCH(QString, full);
+        QCOMPARE(MD5(text, 32), full);
+        QCOMPARE(MD5(text, 16), full.mid(8, 16));
+        QCOMPARE(MD5(text, 0), full.mid(8, 16));
+    }
+
+    // ASCII matches the standard digest on both sides of each block boundary
+    // (55 characters fit one block, 56 need two).
+    void asciiMatchesStandardAcrossBlocks() {
+        QString text;
+        for (int n = 0; n <= 130; ++n) {
+            QCOMPARE(MD5(text, 32), QCryptographicHash::hash(text.toLatin1(), QCryptographicHash::Md5).toHex());
+            text.append(QChar(u'!' + (n * 7) % 90));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMd5)
+#include "test_md5.moc"

@@ -1,0 +1,97 @@
+#include "Fakes.h"
+#include "Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+QByteArray readData(const char* name) {
+    QFile f(QStringLiteral(VT_TEST_DATA_DIR "/server/") + name);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+void writeSettings(const QString& home, const QByteArray& bytes) {
+    QDir().mkpath(home + "/Bin");
+    QFile f(home + "/Bin/Settings.xml");
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+}
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void lookups() {
+        TempProgramHome home;
+        RecordingPrompt prompt;
+        Settings s(prompt);
+        writeSettings(home.path(), "\xEF\xBB\xBF" + readData("settings-good.xml"));
+        s.LoadSettings();
+        QVERIFY(prompt.calls.isEmpty());
+        QCOMPARE(s.SettingValue("url", "/Root/Server/WebApi"), QString("http://127.0.0.1:1/api"));
+        QCOMPARE(s.SettingValue("text", "/Root/Server/WebApi"), QString());
+        // Kinds are case-sensitive: "Text" is an attribute name.
+        QCOMPARE(s.SettingValue("Text", "/Root/Server/WebApi"), QString("attr"));
+        QCOMPARE(s.SettingValue("URL", "/Root/Server/WebApi"), QString());
+        // "text" joins all descendant text, CDATA included; "xml" is the markup.
+        QCOMPARE(s.SettingValue("text", "/Root/Server/MyHomeManage"), QString("首页说明 & more"));
+        QVERIFY(s.SettingValue("xml", "/Root/Server/MyHomeManage")
+                    .startsWith("<MyHomeManage url=\"http://127.0.0.1:1/home\">首页<b>说明</b>"));
+        // Missing nodes and attributes, and broken paths, are empty and silent.
+        QCOMPARE(s.SettingValue("url", "/Root/News/Notice"), QString());
+        QCOMPARE(s.SettingValue("url", "/Root/[["), QString());
+        QVERIFY(prompt.calls.isEmpty());
+
+        const QList<pugi::xml_node> list = s.SelectNodes("/Root/SoftBrothers/SoftList");
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(NodeItemValue(list[0], "Caption"), QString("Brightsprout识字卡片"));
+        QCOMPARE(NodeItemValue(list[1], "Caption"), QString("故事屋"));
+        QCOMPARE(NodeItemValue(list[1], "v"), QString());
+        QCOMPARE(NodeItemValue(list[2], "t"), QString("Diary"));
+
+        writeSettings(home.path(), "<Root><SoftBrothers></SoftBrothers></Root>");
+        s.LoadSettings();
+        QVERIFY(prompt.calls.isEmpty());
+        QVERIFY(s.SelectNodes("/Root/SoftBrothers/SoftList").isEmpty());
+    }
+
+    void brokenFileWarnsOnceAndEverythingIsEmpty_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing") << QByteArray();
+        // The part before the fault parses; none of it may survive.
+        QTest::newRow("cut off") << readData("settings-good.xml").left(400);
+        QTest::newRow("two roots") << QByteArray("<Root><Server><WebApi url=\"x\"/></Server></Root><Root/>");
+    }
+    void brokenFileWarnsOnceAndEverythingIsEmpty() {
+        QFETCH(QByteArray, content);
+        TempProgramHome home;
+        RecordingPrompt prompt;
+        Settings s(prompt);
+        if (!content.isEmpty())
+            writeSettings(home.path(), content);
+        s.LoadSettings();
+        QCOMPARE(prompt.calls.size(), 1);
+        QCOMPARE(prompt.calls[0].text, QString("Err.SysSettings"));
+        QCOMPARE(prompt.calls[0].title, QString("err"));
+        QCOMPARE(prompt.calls[0].icon, PromptIcon::Critical);
+        QCOMPARE(s.SettingValue("url", "/Root/Server/WebApi"), QString());
+        QVERIFY(s.SelectNodes("/Root/SoftBrothers/SoftList").isEmpty());
+        QCOMPARE(prompt.calls.size(), 1);
+    }
+
+    // The configuration the build lays into the program folder loads and points at the demo service.
+    void shippedConfiguration() {
+        RecordingPrompt prompt;
+        Settings s(prompt);
+        s.LoadSettingsFrom(VT_PROGRAM_DIR "/Bin/Settings.xml");
+        QVERIFY(prompt.calls.isEmpty());
+        for (const char* path : {"/Root/Server/WebApi", "/Root/Server/InterfaceUserServer", "/Root/Server/MyHomeManage",
+                                 "/Root/News/Notice"})
+            QVERIFY2(s.SettingValue("url", path).startsWith("http://127.0.0.1:8765"), path);
+        QCOMPARE(s.SelectNodes("/Root/SoftBrothers/SoftList").size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"

@@ -1,0 +1,143 @@
+#include "HistoryTable.h"
+#include "HttpGet.h"
+#include "LocalConn.h"
+#include "LocalHttp.h"
+#include "SysPublicCls.h"
+#include "TrayState.h"
+#include "UserBabyLoginMode.h"
+#include "WebNews.h"
+
+#include <QDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+QByteArray notice(const QString& title, const QString& url, const QString& brief = "简介") {
+    return QStringLiteral(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?><Root><Notice><Title>%1</Title><Url>%2</Url>"
+               "<Pic/><Brief>%3</Brief><TypeStr>公告</TypeStr><CrowdType/><Area/><TimeAxes/></Notice></Root>")
+        .arg(title.toHtmlEscaped(), url.toHtmlEscaped(), brief)
+        .toUtf8();
+}
+
+// A program folder with the built template database, the history on it, and the
+// notice check pointed at noticeUrl.
+struct NewsKit {
+    TempProgramHome home;
+    RecordingPrompt prompt;
+    TrayState state;
+    UserBabyLoginMode user{state};
+    FixedClock clock;
+    LocalConn conn{user, prompt, clock};
+    HistoryTable history{conn};
+    HttpGet http;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<WebNews> news;
+    int serial = 0;
+    explicit NewsKit(const QString& noticeUrl) {
+        QDir().mkpath(home.path() + "/Users/All Users");
+        QFile::copy(VT_PROGRAM_DIR "/Users/All Users/Info.db", home.path() + "/Users/All Users/Info.db");
+        state.PlayerType = "ParentPlayer";
+        settings = settingsFor(prompt, home.path(), {}, {}, noticeUrl);
+        news = std::make_unique<WebNews>(*settings, http, history, state);
+    }
+    QString field(const char* name) const {
+        return NodeValue(news->CurrentNoticeDoc(), "text", QStringLiteral("/Root/Notice/") + name);
+    }
+    // What the pop-up does with the notice it shows.
+    void storeCurrent() {
+        QVERIFY(history.StoreNotice(field("TypeStr"), SysPublicCls::SafeRequest(field("Title"), 1, 0), field("Url"),
+                                    field("Brief"), clock.now(), QString::number(++serial)));
+    }
+};
+} // namespace
+
+class TestWebNews : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void newUntilStoredThenSeen() {
+        LocalHttp service({LocalReply(200, notice("Spring <Songs> = new", "http://h/n/1"))});
+        NewsKit kit(service.base() + "/notice");
+        QVERIFY(kit.news->CheckNewNotice());
+        QCOMPARE(service.target(0), QByteArray("/notice?TypeStr=user&TimeAxes="));
+        QCOMPARE(kit.field("Title"), QString("Spring <Songs> = new"));
+        QVERIFY(kit.news->CheckNewNotice()); // not shown yet, so still new
+        kit.storeCurrent();                  // stored under its sanitised title
+        QVERIFY(!kit.news->CheckNewNotice());
+        QVERIFY(kit.news->CurrentNoticeDoc()); // a seen notice keeps its document
+        // ASCII letter case does not make a notice new; another title or address does.
+        service.replies = {LocalReply(200, notice("SPRING <songs> = NEW", "HTTP://H/N/1"))};
+        QVERIFY(!kit.news->CheckNewNotice());
+        service.replies = {LocalReply(200, notice("Spring <Songs> = new", "http://h/n/2"))};
+        QVERIFY(kit.news->CheckNewNotice());
+        // Half-empty notices go through the same test.
+        service.replies = {LocalReply(200, notice("只有标题", ""))};
+        QVERIFY(kit.news->CheckNewNotice());
+        kit.storeCurrent();
+        QVERIFY(!kit.news->CheckNewNotice());
+        service.replies = {LocalReply(200, notice("", "http://h/only-address"))};
+        QVERIFY(kit.news->CheckNewNotice());
+    }
+
+    // The wait for the answer runs other handlers; one may take the document meanwhile.
+    void documentTakenDuringTheWait() {
+        LocalHttp service({LocalReply(200, notice("a", "http://h/a"))});
+        NewsKit kit(service.base() + "/notice");
+        bool took = false;
+        QTimer::singleShot(0, [&] { took = kit.news->TakeCurrentNoticeDoc() != nullptr; });
+        QVERIFY(kit.news->CheckNewNotice());
+        QVERIFY(took);
+        QCOMPARE(kit.field("Title"), QString("a"));
+    }
+
+    void nothingNewOrFailedDropsTheDocument_data() {
+        QTest::addColumn<LocalReply>("reply");
+        QTest::newRow("empty notice") << LocalReply(200, notice("  ", ""));
+        QTest::newRow("malformed XML") << LocalReply(200, notice("a", "b").chopped(8));
+        QTest::newRow("404 with a notice") << LocalReply(404, notice("a", "b"));
+        QTest::newRow("never answers") << LocalReply(200, {}, {}, true);
+        QTest::newRow("over 1 MiB") << LocalReply(200, notice("a", "b", QString(1024 * 1024, 'x')), {}, false, false);
+    }
+    void nothingNewOrFailedDropsTheDocument() {
+        QFETCH(LocalReply, reply);
+        LocalHttp service({reply});
+        NewsKit kit(service.base() + "/notice");
+        kit.http.setTimeoutMs(300);
+        auto stale = std::make_unique<pugi::xml_document>();
+        stale->load_string("<Root><Notice><Title>old</Title></Notice></Root>");
+        kit.news->SetCurrentNoticeDoc(std::move(stale));
+        QVERIFY(!kit.news->CheckNewNotice());
+        QVERIFY(!kit.news->CurrentNoticeDoc());
+        QCOMPARE(service.requests.size(), 1);
+        QVERIFY(kit.prompt.calls.isEmpty());
+    }
+
+    // The demo service hands each kind its notices in turn, then the empty notice.
+    void demoServiceRotation() {
+        QTemporaryDir dir;
+        QFile file(dir.path() + "/notices.xml");
+        file.open(QIODevice::WriteOnly);
+        file.write(
+            "<Notices><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url><Pic>/pic/one.png</Pic></Notice>"
+            "<Notice kind='user'><Title>胎教</Title><Url>/news/two</Url></Notice>"
+            "<Notice kind='all'><Title>更新</Title><Url>/news/three</Url></Notice></Notices>");
+        file.close();
+        VendorProcess service({"--notices", file.fileName()});
+        QVERIFY(!service.base().isEmpty());
+        NewsKit kit(service.base() + "/notice");
+        kit.state.PlayerType = "BABYPLAYER";
+        QVERIFY(kit.news->CheckNewNotice());
+        QCOMPARE(kit.field("Url"), service.base() + "/news/one");
+        QVERIFY(kit.http.get(kit.field("Pic")).body.startsWith("\x89PNG"));
+        QVERIFY(kit.http.get(kit.field("Url")).text().contains("儿歌"));
+        QVERIFY(kit.news->CheckNewNotice());
+        QCOMPARE(kit.field("Title"), QString("更新"));
+        QVERIFY(!kit.news->CheckNewNotice());
+        kit.state.PlayerType = "ParentPlayer";
+        QVERIFY(kit.news->CheckNewNotice());
+        QCOMPARE(kit.field("Title"), QString("胎教"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWebNews)
+#include "test_webnews.moc"
