@@ -22,9 +22,13 @@ E2E_NAME=$(basename "$0" .sh)
 e2e_note() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
 
 e2e_dump_logs() {
-    local f
+    local f pid
     [[ -n $XS_DIR && -d $XS_DIR/log ]] || return 0
-    for f in "$XS_DIR"/log/*.log "$XS_DIR"/browser.log; do
+    echo "----- processes of this session" >&2
+    for pid in $(xs_tagged_pids); do
+        ps -o pid=,stat=,args= -p "$pid" >&2
+    done
+    for f in "$XS_DIR"/log/*.log "$XS_DIR"/browser.log "${VANTOBEL_PLAYER_LOG:-}"; do
         [[ -s $f ]] || continue
         printf -- '----- %s (last 40 lines)\n' "${f#"$XS_DIR"/}" >&2
         tail -n 40 "$f" >&2
@@ -216,3 +220,17 @@ e2e_managed_count() { e2e_managed_windows | grep -c . || true; }
 
 # Pixels of a window, as a digest (the icon's look).
 e2e_look() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+
+# e2e_click_icon BUTTON: one click on the tray icon. Two clicks closer than the
+# double-click time would reach the tray as one double click, so clicks are spaced.
+E2E_LAST_CLICK_MS=0
+e2e_click_icon() {
+    local now gap
+    now=$(($(date +%s%N) / 1000000))
+    gap=$((now - E2E_LAST_CLICK_MS))
+    if ((gap < 700)); then
+        sleep "0.$(printf '%03d' $((700 - gap)))"
+    fi
+    xdotool mousemove --window "$E2E_ICON" 11 11 click "$1"
+    E2E_LAST_CLICK_MS=$(($(date +%s%N) / 1000000))
+}

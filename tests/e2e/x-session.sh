@@ -84,10 +84,15 @@ xs_stop() {
     XS_TAG=
 }
 
+# xprop also succeeds when the property is missing, so look for the window it names.
+xs_wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
 xs_display_up() { xdpyinfo >/dev/null 2>&1 || xdotool getdisplaygeometry >/dev/null 2>&1; }
 
+# trayer's panel window. With no icon yet trayer may keep it unmapped (one pixel
+# wide), so it is found by class, not by visibility.
 xs_find_panel() {
-    XS_TRAY_PANEL=$(xdotool search --onlyvisible --classname panel 2>/dev/null | head -n1)
+    XS_TRAY_PANEL=$(xdotool search --classname '^panel$' 2>/dev/null | head -n1)
     [[ -n $XS_TRAY_PANEL ]]
 }
 
@@ -130,24 +135,65 @@ EOF
     export PATH=$XS_DIR/bin:$PATH
     : >"$XS_DIR/browser.log"
 
-    # -displayfd lets the server pick a free display number and tell us when it is ready.
-    local fifo=$XS_DIR/displayfd
-    : >"$fifo"
-    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp 3>"$fifo" >>"$XS_DIR/log/Xvfb.log" 2>&1 &
-    XS_PIDS+=($!)
-    if ! xs_wait 15 "Xvfb to pick a display" test -s "$fifo"; then
-        cat "$XS_DIR/log/Xvfb.log" >&2
-        return 1
-    fi
-    export DISPLAY=:$(tr -dc 0-9 <"$fifo")
+    # Other programs on this machine may start X servers at the same moment, so a
+    # display that fails to come up whole is dropped and another one tried.
+    local attempt
+    for attempt in 1 2 3 4; do
+        if xs_bring_up "$geometry"; then
+            export XS_TRAY_PANEL
+            xs_log "display $DISPLAY ready (tray panel $XS_TRAY_PANEL, files in $XS_DIR)"
+            return 0
+        fi
+        xs_log "display ${DISPLAY:-?} did not come up whole (attempt $attempt); trying another"
+        tail -n 5 "$XS_DIR"/log/*.log >&2 2>/dev/null
+        xs_kill_started
+    done
+    return 1
+}
+
+# Stops what this session has started so far and forgets it (between attempts).
+xs_kill_started() {
+    local pid
+    for pid in "${XS_PIDS[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${XS_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    XS_PIDS=()
+    unset DISPLAY
+}
+
+# A display number whose socket and lock are free, away from the low numbers that
+# desktops and other tools take.
+xs_free_display() {
+    local n tries
+    for tries in $(seq 1 50); do
+        n=$((200 + RANDOM % 700))
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+        echo "$n"
+        return 0
+    done
+    return 1
+}
+
+xs_bring_up() {
+    local geometry=$1 n xvfb
+    n=$(xs_free_display) || return 1
+    Xvfb ":$n" -screen 0 "${geometry}x24" -nolisten tcp >>"$XS_DIR/log/Xvfb.log" 2>&1 &
+    xvfb=$!
+    XS_PIDS+=($xvfb)
+    export DISPLAY=:$n
+    # Ours only when our server still runs once the display answers (a server that
+    # lost the race for the number ends at once).
     xs_wait 10 "display $DISPLAY" xs_display_up || return 1
+    kill -0 "$xvfb" 2>/dev/null || return 1
 
     xs_spawn openbox openbox --sm-disable
-    xs_wait 10 "openbox to manage the screen" xprop -root _NET_SUPPORTING_WM_CHECK || return 1
+    xs_wait 10 "openbox to manage the screen" xs_wm_up || return 1
     xs_spawn trayer trayer --edge top --align right --widthtype request --height 24 --SetDockType true
     xs_wait 10 "trayer's panel" xs_find_panel || return 1
-    export XS_TRAY_PANEL
-    xs_log "display $DISPLAY ready (tray panel $XS_TRAY_PANEL, files in $XS_DIR)"
+    kill -0 "$xvfb" 2>/dev/null
 }
 
 # The icon windows embedded in trayer's panel (the clients inside its sockets),
