@@ -64,8 +64,10 @@ e2e_click_icon 1
 e2e_eventually 20 "the player program to start with /U" e2e_player_got "/U|||$parent"
 e2e_eventually 10 "the started player to listen" test -S "$XDG_RUNTIME_DIR/VantobelPlay|VantobelPlayDDEForm"
 
-# "/exit" from another program: no question, the icon goes, Sys.ini keeps the player.
-e2e_quit_tray
+# "VantobelPlayTray /exit" hands "/exit" to the running copy: no question, the icon
+# goes, Sys.ini keeps the served player, and the player is not told to exit.
+e2e_tray_again /exit
+e2e_eventually 15 "the tray to end after /exit" eval '! e2e_running "$E2E_TRAY_PID"'
 e2e_eventually 10 "the icon to go with the tray" no_icon
 sysini="$E2E_PROG/Users/All Users/Sys.ini"
 e2e_check "Sys.ini written" test -f "$sysini"

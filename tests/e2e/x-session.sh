@@ -180,7 +180,9 @@ xs_free_display() {
 xs_bring_up() {
     local geometry=$1 n xvfb
     n=$(xs_free_display) || return 1
-    Xvfb ":$n" -screen 0 "${geometry}x24" -nolisten tcp >>"$XS_DIR/log/Xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${geometry}x24" -nolisten tcp -noreset >>"$XS_DIR/log/Xvfb.log" 2>&1 &
+    # -noreset: otherwise the server resets when the probe below disconnects, and
+    # the next client to connect in that moment is turned away.
     xvfb=$!
     XS_PIDS+=($xvfb)
     export DISPLAY=:$n
