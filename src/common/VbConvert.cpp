@@ -1,5 +1,7 @@
 #include "VbConvert.h"
 
+#include "SysPublicCls.h"
+
 #include "VbError.h"
 
 #include <QDate>
@@ -92,26 +94,9 @@ std::optional<double> parseNumber(QStringView text) {
 }
 
 bool isNumberLike(const QVariant& v) {
-    if (!v.isValid() || v.isNull())
-        return false;
-    switch (v.metaType().id()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
+    if (SysPublicCls::isNumeric(v) || v.metaType().id() == QMetaType::Bool)
         return true;
-    case QMetaType::QString:
-        return parseNumber(v.toString()).has_value();
-    default:
-        return false;
-    }
+    return v.metaType().id() == QMetaType::QString && parseNumber(v.toString()).has_value();
 }
 
 double toNumber(const QVariant& v) {

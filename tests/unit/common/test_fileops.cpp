@@ -1,5 +1,5 @@
 #include "SysPublicCls.h"
-#include "VbError.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QImage>
@@ -8,26 +8,6 @@
 #include <QTest>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 bool isRed(QRgb c) {
     return qRed(c) > 200 && qGreen(c) < 70 && qBlue(c) < 70;
@@ -144,24 +124,22 @@ private Q_SLOTS:
         QCOMPARE(SysPublicCls::GetFileTime(path("missing")), (QVariantList{QVariant(), QVariant()}));
     }
 
-    void checkFileType_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("gif upper-case") << "x.GIF" << QByteArray("GIF89a...") << true;
-        QTest::newRow("gif87") << "x.gif" << QByteArray("GIF87a...") << false;
-        QTest::newRow("png named jpg") << "x.jpg" << QByteArray("\x89PNG\r\n", 6) << false;
-        QTest::newRow("jpeg") << "x.jpeg" << QByteArray("\xFF\xD8\xFF", 3) << true;
-        QTest::newRow("png") << "x.png" << QByteArray("\x89PNG", 4) << true;
-        QTest::newRow("one-byte bmp") << "x.bmp" << QByteArray("B") << false;
-        QTest::newRow("txt") << "x.txt" << QByteArray("BM") << false;
-    }
     void checkFileType() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, expected);
-        writeFile(path(name), bytes);
-        QCOMPARE(SysPublicCls::CheckFileType(path(name)), expected);
+        const struct {
+            QString name;
+            QByteArray bytes;
+            bool picture;
+        } files[] = {{"x.GIF", "GIF89a...", true},
+                     {"x.gif", "GIF87a...", false},
+                     {"x.jpg", QByteArray("\x89PNG", 4), false},
+                     {"x.jpeg", "\xFF\xD8\xFF", true},
+                     {"x.png", QByteArray("\x89PNG", 4), true},
+                     {"x.bmp", "B", false},
+                     {"x.txt", "BM", false}};
+        for (const auto& f : files) {
+            writeFile(path(f.name), f.bytes);
+            QVERIFY2(SysPublicCls::CheckFileType(path(f.name)) == f.picture, qPrintable(f.name));
+        }
         QVERIFY(!SysPublicCls::CheckFileType(path("missing.png")));
     }
 

@@ -1,22 +1,16 @@
 #include "Fakes.h"
 #include "SysPublicCls.h"
+#include "TestFiles.h"
 #include "VbError.h"
 #include "VbRegExp.h"
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QVariant kNull = QVariant::fromValue(nullptr);
 
-// The error number a call throws, 0 when it does not throw.
-template <typename F> int errorOf(F&& call) {
-    try {
-        call();
-    } catch (const VbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 } // namespace
 
 class TestSanitising : public QObject {
@@ -24,50 +18,45 @@ class TestSanitising : public QObject {
 
 private Q_SLOTS:
     void blankIsEmptyNullOrSpacesOnly() {
-        QVERIFY(SysPublicCls::IsBlank(QVariant()));
-        QVERIFY(SysPublicCls::IsBlank(kNull));
-        QVERIFY(SysPublicCls::IsBlank(QStringLiteral("   ")));
-        QVERIFY(SysPublicCls::IsBlank(QString()));
-        QVERIFY(!SysPublicCls::IsBlank(QStringLiteral("\t")));
-        QVERIFY(!SysPublicCls::IsBlank(QStringLiteral("\r\n")));
-        QVERIFY(!SysPublicCls::IsBlank(QString(QChar(0x3000))));
-        QVERIFY(!SysPublicCls::IsBlank(QStringLiteral("0")));
-        QVERIFY(!SysPublicCls::IsBlank(0));
-        QVERIFY(!SysPublicCls::IsBlank(0.0));
+        for (const QVariant& blank : {QVariant(), kNull, QVariant("   "), QVariant(QString())})
+            QVERIFY(SysPublicCls::IsBlank(blank));
+        for (const QVariant& filled : {QVariant("\t"), QVariant("\r\n"), QVariant(QString(QChar(0x3000))),
+                                       QVariant("0"), QVariant(0), QVariant(0.0)})
+            QVERIFY2(!SysPublicCls::IsBlank(filled), qPrintable(filled.toString()));
     }
 
-    void safeRequestNeutralisesMarkupAndQuotes() {
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("  <b>a=1</b>  "), 1, 0), QStringLiteral("＜b＞a＝1＜/b＞"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("  <b>a=1</b>  "), 0, 0), QStringLiteral("<b>a=1</b>"));
-        // Only a switch equal to 1 is on.
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("<"), true, 0), QStringLiteral("<"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("<"), QStringLiteral("1"), 0), QStringLiteral("＜"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("a---b"), 0, 0), QStringLiteral("a－-b"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("it's 50%"), 0, 0), QStringLiteral("it‘s 50％"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("\"x\";*@@@"), 0, 0), QStringLiteral("”x”；＊＠＠@"));
-        // Only U+0020 is trimmed.
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("\t a \t"), 0, 0), QStringLiteral("\t a \t"));
-        QCOMPARE(SysPublicCls::SafeRequest(QVariant(), 1, 1), QString());
-    }
-
-    void safeRequestSqlKeywordsInRuleOrder() {
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("DROP TABLE x"), 0, 1), QStringLiteral("drop_ TABLE x"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("Execute"), 0, 1), QStringLiteral("exec_ute_"));
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("skills and candy"), 0, 1),
-                 QStringLiteral("skill_s and_ cand_y"));
-        // "char" runs after "chr" and "mid"; "declare" last.
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("CHAR Declare sysObjects"), 0, 1),
-                 QStringLiteral("char_ declare_ sysobjects_"));
-        // Off: the words stay as written.
-        QCOMPARE(SysPublicCls::SafeRequest(QStringLiteral("DROP"), 0, 0), QStringLiteral("DROP"));
+    void safeRequest() {
+        const struct {
+            QVariant text, html;
+            int sql;
+            QString expected;
+        } rows[] = {
+            {"  <b>a=1</b>  ", 1, 0, "＜b＞a＝1＜/b＞"},
+            {"  <b>a=1</b>  ", 0, 0, "<b>a=1</b>"},
+            {"<", true, 0, "<"}, // only a switch equal to 1 is on
+            {"<", "1", 0, "＜"},
+            {"a---b", 0, 0, "a－-b"},
+            {"it's 50%", 0, 0, "it‘s 50％"},
+            {"\"x\";*@@@", 0, 0, "”x”；＊＠＠@"},
+            {"\t a \t", 0, 0, "\t a \t"}, // only U+0020 is trimmed
+            {QVariant(), 1, 1, ""},
+            // SQL words, in rule order: "char" after "chr" and "mid", "declare" last.
+            {"DROP TABLE x", 0, 1, "drop_ TABLE x"},
+            {"Execute", 0, 1, "exec_ute_"},
+            {"skills and candy", 0, 1, "skill_s and_ cand_y"},
+            {"CHAR Declare sysObjects", 0, 1, "char_ declare_ sysobjects_"},
+            {"DROP", 0, 0, "DROP"},
+        };
+        for (const auto& r : rows)
+            QCOMPARE(SysPublicCls::SafeRequest(r.text, r.html, r.sql), r.expected);
     }
 
     void scriptSafeRunsRulesOnTheRunningText() {
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("javascript"), 0), QStringLiteral("javascript__"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("vbscript"), 0), QStringLiteral("vbs_cript_"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("csharp"), 1), QStringLiteral("cs_harp"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("csharp"), 0), QStringLiteral("csharp"));
-        QCOMPARE(SysPublicCls::ScriptSafe(QStringLiteral("c# OBJECT"), 1), QStringLiteral("C#_ object_"));
+        QCOMPARE(SysPublicCls::ScriptSafe(u"javascript"_s, 0), u"javascript__"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"vbscript"_s, 0), u"vbs_cript_"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"csharp"_s, 1), u"cs_harp"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"csharp"_s, 0), u"csharp"_s);
+        QCOMPARE(SysPublicCls::ScriptSafe(u"c# OBJECT"_s, 1), u"C#_ object_"_s);
     }
 
     void nullTextFailsWithInvalidUseOfNull() {
@@ -78,133 +67,105 @@ private Q_SLOTS:
     }
 
     void leachHtmlDeletesTagsOnOneLine() {
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<p>Hi</p> &nbsp;")), QStringLiteral("Hi &nbsp;"));
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("a < b > c")), QStringLiteral("a  c"));
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("a<>b")), QStringLiteral("a<>b"));
+        QCOMPARE(SysPublicCls::LeachHtml(u"<p>Hi</p> &nbsp;"_s), u"Hi &nbsp;"_s);
+        QCOMPARE(SysPublicCls::LeachHtml(u"a<>b"_s), u"a<>b"_s);
         // "." stops at CR as well as LF.
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<a\rb>x<i\nj>")), QStringLiteral("<a\rb>x<i\nj>"));
+        QCOMPARE(SysPublicCls::LeachHtml(u"<a\rb>x<i\nj>"_s), u"<a\rb>x<i\nj>"_s);
         // A matched tag text is removed wherever it occurs, case-sensitively.
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("<b>1</b>2<B>")), QStringLiteral("12"));
-        QCOMPARE(SysPublicCls::LeachHtml(QStringLiteral("   ")), QString());
+        QCOMPARE(SysPublicCls::LeachHtml(u"<b>1</b>2<B>"_s), u"12"_s);
+        QCOMPARE(SysPublicCls::LeachHtml(u"   "_s), QString());
         // A broken surrogate in the text must not switch the filter off.
-        const QString broken = QStringLiteral("<b>x") + QChar(0xD800) + QStringLiteral("</b>");
-        QCOMPARE(SysPublicCls::LeachHtml(broken), QString(QStringLiteral("x") + QChar(0xD800)));
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QString(QChar(0xDC00) + QStringLiteral("<script>a</script>")),
-                                                   QStringLiteral("our.com")),
-                 QString(QChar(0xDC00) + QStringLiteral("a")));
-        QVERIFY(SysPublicCls::IsUrl(QString(QChar(0xD800) + QStringLiteral("a.b"))));
+        const QString broken = u"<b>x"_s + QChar(0xD800) + u"</b>"_s;
+        QCOMPARE(SysPublicCls::LeachHtml(broken), QString(u"x"_s + QChar(0xD800)));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QString(QChar(0xDC00) + u"<script>a</script>"_s), u"our.com"_s),
+                 QString(QChar(0xDC00) + u"a"_s));
+        QVERIFY(SysPublicCls::IsUrl(QString(QChar(0xD800) + u"a.b"_s)));
     }
 
     void htmlSelfEnCodeAndClearHttps() {
-        QCOMPARE(SysPublicCls::HtmlSelfEnCode(QStringLiteral("a\r\nb\rc\n")), QStringLiteral("a<BR>\nb<BR>c\n"));
-        QCOMPARE(SysPublicCls::ClearHttps(QStringLiteral("HTTPS://a https://b Https:/c")),
-                 QStringLiteral("http://a http://b Https:/c"));
+        QCOMPARE(SysPublicCls::HtmlSelfEnCode(u"a\r\nb\rc\n"_s), u"a<BR>\nb<BR>c\n"_s);
+        QCOMPARE(SysPublicCls::ClearHttps(u"HTTPS://a https://b Https:/c"_s), u"http://a http://b Https:/c"_s);
     }
 
     void regExReplaceBehavesLikeTheScriptObject() {
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("abc"), QString(), QStringLiteral("x")), QVariant());
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral(" "), QStringLiteral("a"), QStringLiteral("x")), QVariant());
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("aXbxc"), QStringLiteral("x"), QStringLiteral("-")),
-                 QVariant(QStringLiteral("a-b-c")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("John Smith"), QStringLiteral("(\\w+)\\s(\\w+)"),
-                                            QStringLiteral("$2, $1 [$&] $$ $9")),
-                 QVariant(QStringLiteral("Smith, John [John Smith] $ $9")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("ab\r\ncd"), QStringLiteral(".+"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("x\r\nx")));
-        // "$" is the end of the text only, not the end of a line.
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("a\nb\n"), QStringLiteral("b$"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("a\nb\n")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("ab"), QStringLiteral("x*"), QStringLiteral("-")),
-                 QVariant(QStringLiteral("-a-b-")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("a-b.c"), QStringLiteral("[\\w-.]+"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("x")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("中a"), QStringLiteral("\\u4E2D"), QStringLiteral("z")),
-                 QVariant(QStringLiteral("za")));
-        QCOMPARE(errorOf([] { SysPublicCls::regExReplace(QStringLiteral("a"), QStringLiteral("(a"), QString()); }),
-                 5017);
-    }
-
-    void ecmaOnlyConstructsAreTranslated() {
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("ab"), QStringLiteral("a[]"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("ab")));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("a\nb"), QStringLiteral("a[^]b"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("x")));
+        const struct {
+            QString text, pattern, replacement;
+            QVariant expected;
+        } rows[] = {
+            {"abc", "", "x", QVariant()},
+            {" ", "a", "x", QVariant()},
+            {"aXbxc", "x", "-", "a-b-c"},
+            {"John Smith", "(\\w+)\\s(\\w+)", "$2, $1 [$&] $$ $9", "Smith, John [John Smith] $ $9"},
+            {"ab\r\ncd", ".+", "x", "x\r\nx"},
+            {"a\nb\n", "b$", "x", "a\nb\n"}, // "$" is the end of the text only
+            {"ab", "x*", "-", "-a-b-"},
+            {"a-b.c", "[\\w-.]+", "x", "x"},
+            {"中a", "\\u4E2D", "z", "za"},
+            // ECMAScript-only constructs are translated.
+            {"ab", "a[]", "x", "ab"},
+            {"a\nb", "a[^]b", "x", "x"},
+            {"a:[b", "[[:a]+", "x", "xb"},
+        };
+        for (const auto& r : rows)
+            QCOMPARE(SysPublicCls::regExReplace(r.text, r.pattern, r.replacement), r.expected);
         // Escaped dots, and dots or dollars inside brackets, stay literal.
-        QCOMPARE(VbRegExp::toPcre(QStringLiteral("\\.[.$]")), QStringLiteral("\\.[.$]"));
-        QCOMPARE(SysPublicCls::regExReplace(QStringLiteral("a:[b"), QStringLiteral("[[:a]+"), QStringLiteral("x")),
-                 QVariant(QStringLiteral("xb")));
+        QCOMPARE(VbRegExp::toPcre(u"\\.[.$]"_s), u"\\.[.$]"_s);
+        QCOMPARE(errorOf([] { SysPublicCls::regExReplace(u"a"_s, u"(a"_s, QString()); }), 5017);
     }
 
     void urlAbsOurWebKeepsOnlyOwnLinks() {
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<script>x</script>"), QStringLiteral(" ")),
-                 QStringLiteral("<script>x</script>"));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<script>x</script>"_s, u" "_s), u"<script>x</script>"_s);
         const QString html = QStringLiteral("<SCRIPT src=a.js>go()</script><form action=x><input type=text>"
                                             "<iframe src=y></iframe>text");
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, QStringLiteral("our.com")), QStringLiteral("go()text"));
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u"our.com"_s), u"go()text"_s);
 
         const QString links = QStringLiteral("<a href='http://Our.com/1'>One</a> <a class=x href=\"http://evil.net\">"
                                              "Two</a> <a href=http://our.com/3 target=_blank>Three</a>");
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(links, QStringLiteral("OUR.com")),
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(links, u"OUR.com"_s),
                  QStringLiteral("<a  href=http://Our.com/1 >One</a> Two <a  href=http://our.com/3 target=_blank "
                                 ">Three</a>\r\n\r\n\r\n"));
         // A repeated foreign link is unwrapped everywhere, and still adds one line end per match.
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<a href=x.org>X</a><a href=x.org>X</a>"),
-                                                   QStringLiteral("our.com")),
-                 QStringLiteral("XX\r\n\r\n"));
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(QStringLiteral("<script>"), QStringLiteral("our.com")), QString());
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<a href=x.org>X</a><a href=x.org>X</a>"_s, u"our.com"_s),
+                 u"XX\r\n\r\n"_s);
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(u"<script>"_s, u"our.com"_s), QString());
     }
 
     void urlPieces() {
-        QVERIFY(!SysPublicCls::IsUrl(QStringLiteral("localhost")));
-        QVERIFY(SysPublicCls::IsUrl(QStringLiteral("a.b")));
-        QVERIFY(SysPublicCls::IsUrl(QStringLiteral("http://x-y.com/a b?c=%1")));
-
-        QCOMPARE(SysPublicCls::UrlHost(QStringLiteral("http://h:8080/a/b")), QStringLiteral("h:8080"));
-        QCOMPARE(SysPublicCls::UrlHost(QStringLiteral("h")), QString());
-        QCOMPARE(SysPublicCls::UrlHost(QStringLiteral("http:\\\\h\\a")), QString());
+        QVERIFY(!SysPublicCls::IsUrl(u"localhost"_s));
+        QVERIFY(SysPublicCls::IsUrl(u"http://x-y.com/a b?c=%1"_s));
+        QCOMPARE(SysPublicCls::UrlHost(u"http://h:8080/a/b"_s), u"h:8080"_s);
+        QCOMPARE(SysPublicCls::UrlHost(u"http:\\\\h\\a"_s), QString());
         QCOMPARE(SysPublicCls::UrlHost(kNull), QString());
-    }
 
-    void urlStrValueIsLowerCasedAndLoose() {
-        const QString url = QStringLiteral("http://h/p?A=1&b=2");
-        QCOMPARE(SysPublicCls::UrlStrValue(url, QStringLiteral("a"), QStringLiteral("&")),
-                 QVariant(QStringLiteral("1")));
-        QCOMPARE(SysPublicCls::UrlStrValue(url, QStringLiteral("B"), QStringLiteral("&")),
-                 QVariant(QStringLiteral("2")));
-        QCOMPARE(SysPublicCls::UrlStrValue(url, QStringLiteral("c"), QStringLiteral("&")), QVariant(QString()));
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h?a=1?b"), QStringLiteral("a"), QStringLiteral("&")),
-                 QVariant());
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h/p"), QStringLiteral("a"), QStringLiteral("&")),
-                 QVariant());
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h?xid=5&id=6"), QStringLiteral("id"), QStringLiteral("&")),
-                 QVariant(QStringLiteral("x5")));
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h?Name=ABC"), QStringLiteral("name"), QStringLiteral("&")),
-                 QVariant(QStringLiteral("abc")));
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h?a=1;b=2"), QStringLiteral("b"), QStringLiteral(";")),
-                 QVariant(QStringLiteral("2")));
-        QCOMPARE(SysPublicCls::UrlStrValue(QStringLiteral("h?a=1&b=2"), QStringLiteral("b"), QString()),
-                 QVariant(QStringLiteral("a=1&2")));
-        QCOMPARE(SysPublicCls::UrlStrValue(kNull, QStringLiteral("a"), QStringLiteral("&")), QVariant());
+        // Lower-cased, and loose about where the name starts.
+        const struct {
+            QVariant url;
+            QString name, separator;
+            QVariant expected;
+        } values[] = {
+            {"http://h/p?A=1&b=2", "a", "&", "1"}, {"http://h/p?A=1&b=2", "B", "&", "2"},
+            {"http://h/p?A=1&b=2", "c", "&", ""},  {"h?a=1?b", "a", "&", QVariant()},
+            {"h/p", "a", "&", QVariant()},         {"h?xid=5&id=6", "id", "&", "x5"},
+            {"h?Name=ABC", "name", "&", "abc"},    {"h?a=1;b=2", "b", ";", "2"},
+            {"h?a=1&b=2", "b", "", "a=1&2"},       {kNull, "a", "&", QVariant()},
+        };
+        for (const auto& v : values)
+            QCOMPARE(SysPublicCls::UrlStrValue(v.url, v.name, v.separator), v.expected);
     }
 
     void isSelfWebComparesAfterTheScheme() {
-        QVERIFY(SysPublicCls::IsSelfWeb(QStringLiteral("http://our.com/x"), QStringLiteral("our.com"),
-                                        QStringLiteral("http")));
-        QVERIFY(SysPublicCls::IsSelfWeb(QStringLiteral("https://our.com/x"), QStringLiteral("our.com"),
-                                        QStringLiteral("HTTPS")));
-        QVERIFY(!SysPublicCls::IsSelfWeb(QStringLiteral("https://our.com/x"), QStringLiteral("our.com"),
-                                         QStringLiteral("HTTP")));
-        QVERIFY(!SysPublicCls::IsSelfWeb(QStringLiteral("http://OUR.com"), QStringLiteral("our.com"),
-                                         QStringLiteral("http")));
-        // The scheme itself is never looked at.
-        QVERIFY(SysPublicCls::IsSelfWeb(QStringLiteral("ftp://xour.com"), QStringLiteral("our.com"),
-                                        QStringLiteral("http")));
-        QVERIFY(
-            !SysPublicCls::IsSelfWeb(QStringLiteral("http://o"), QStringLiteral("our.com"), QStringLiteral("http")));
-        QCOMPARE(errorOf([] {
-                     SysPublicCls::IsSelfWeb(QStringLiteral("ftp://a"), QStringLiteral("a"), QStringLiteral("ftp"));
-                 }),
-                 5);
+        const struct {
+            QString url, host, scheme;
+            bool self;
+        } rows[] = {
+            {"http://our.com/x", "our.com", "http", true},   {"https://our.com/x", "our.com", "HTTPS", true},
+            {"https://our.com/x", "our.com", "HTTP", false}, {"http://OUR.com", "our.com", "http", false},
+            {"ftp://xour.com", "our.com", "http", true}, // the scheme itself is never looked at
+            {"http://o", "our.com", "http", false},
+        };
+        for (const auto& r : rows)
+            QVERIFY2(SysPublicCls::IsSelfWeb(r.url, r.host, r.scheme) == r.self, qPrintable(r.url));
+        QCOMPARE(errorOf([] { SysPublicCls::IsSelfWeb(u"ftp://a"_s, u"a"_s, u"ftp"_s); }), 5);
     }
 };
 

@@ -19,32 +19,25 @@ class TestAutoRun : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void execQuotesThePath_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("exec");
-        QTest::newRow("spaces") << "/opt/Vantobel Play/VantobelPlayTray"
-                                << "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY";
-        QTest::newRow("chinese") << "/home/宝宝/VantobelPlayTray"
-                                 << "Exec=\"/home/宝宝/VantobelPlayTray\" /TRAY";
-        // Inside quotes " ` $ \ take a backslash; the string value then doubles every backslash.
-        QTest::newRow("quote dollar") << "/x/a\"b$c"
-                                      << "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY";
-        QTest::newRow("backslash backtick") << "/x/a\\b`c"
-                                            << "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY";
-        QTest::newRow("percent") << "/x/100%/t"
-                                 << "Exec=\"/x/100%%/t\" /TRAY"; // not a field code
-        QTest::newRow("newline") << "/x/a\nExec=evil"
-                                 << "Exec=\"/x/a\\nExec=evil\" /TRAY"; // no second key
-    }
+    // Inside quotes " ` $ \ take a backslash; the string value then doubles every backslash.
+    // A percent is no field code, a line break no second key.
     void execQuotesThePath() {
-        QFETCH(QString, program);
-        QFETCH(QString, exec);
         TempProgramHome home;
-        const QStringList lines = entryLines(XdgAutoRun(program));
-        QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
-        QCOMPARE(lines.filter(QRegularExpression("^Exec=")), QStringList{exec});
-        for (const char* key : {"Type=Application", "Name=VantobelPlayTray", "X-GNOME-Autostart-enabled=true"})
-            QVERIFY(lines.contains(QLatin1String(key)));
+        const QPair<QString, QString> cases[] = {
+            {"/opt/Vantobel Play/VantobelPlayTray", "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY"},
+            {"/home/宝宝/VantobelPlayTray", "Exec=\"/home/宝宝/VantobelPlayTray\" /TRAY"},
+            {"/x/a\"b$c", "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY"},
+            {"/x/a\\b`c", "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY"},
+            {"/x/100%/t", "Exec=\"/x/100%%/t\" /TRAY"},
+            {"/x/a\nExec=evil", "Exec=\"/x/a\\nExec=evil\" /TRAY"},
+        };
+        for (const auto& [program, exec] : cases) {
+            const QStringList lines = entryLines(XdgAutoRun(program));
+            QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+            QCOMPARE(lines.filter(QRegularExpression("^Exec=")), QStringList{exec});
+            for (const char* key : {"Type=Application", "Name=VantobelPlayTray", "X-GNOME-Autostart-enabled=true"})
+                QVERIFY(lines.contains(QLatin1String(key)));
+        }
     }
 
     void setAndRemove() {

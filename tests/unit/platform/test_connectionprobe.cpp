@@ -43,48 +43,39 @@ class TestConnectionProbe : public QObject {
 private Q_SLOTS:
     void init() { qunsetenv("VANTOBEL_TRAY_ONLINE"); }
 
-    void routes_data() {
-        QTest::addColumn<QByteArray>("ipv4");
-        QTest::addColumn<QByteArray>("ipv6");
-        QTest::addColumn<QByteArray>("state");
-        QTest::addColumn<QByteArray>("flags");
-        QTest::addColumn<QString>("expected"); // the interface; empty = offline
-        const QByteArray up = "up", f = "0x1003";
-        QTest::newRow("ipv4 default up") << kHeader + kEthSubnet + kEthDefault << QByteArray() << up << f << "eth0";
-        QTest::newRow("subnet route only") << kHeader + kEthSubnet << QByteArray() << up << f << "";
-        QTest::newRow("only lo") << kHeader + v4("lo", "00000000", "0001", "0", "00000000")
-                                 << v6(kZero, "00", "00200200", "lo") << up << f << "";
-        QTest::newRow("route not up") << kHeader + v4("eth0", "00000000", "0002", "100", "00000000") << QByteArray()
-                                      << up << f << "";
-        QTest::newRow("interface down") << kHeader + kEthDefault << QByteArray() << QByteArray("down") << f << "";
-        QTest::newRow("unknown, flags up")
-            << kHeader + kEthDefault << QByteArray() << QByteArray("unknown") << QByteArray("0x1091") << "eth0";
-        QTest::newRow("unknown, flags down")
-            << kHeader + kEthDefault << QByteArray() << QByteArray("unknown") << QByteArray("0x1002") << "";
-        QTest::newRow("ipv6 default") << kHeader + kEthSubnet << v6(kZero, "00", "00450003", "eth0") << up << f
-                                      << "eth0";
-        QTest::newRow("ipv6 link-local only")
-            << kHeader << v6("fe80" + kZero.left(28), "40", "00000001", "eth0") << up << f << "";
-        QTest::newRow("ipv6 reject") << kHeader << v6(kZero, "00", "00000201", "eth0") << up << f << "";
-        QTest::newRow("no files") << QByteArray() << QByteArray() << up << f << "";
-        QTest::newRow("garbage") << QByteArray("\x01 x\n\n\t\n") << QByteArray("zz\n") << up << f << "";
-    }
     void routes() {
-        QFETCH(QByteArray, ipv4);
-        QFETCH(QByteArray, ipv6);
-        QFETCH(QByteArray, state);
-        QFETCH(QByteArray, flags);
-        QFETCH(QString, expected);
-        Net net;
-        if (!ipv4.isEmpty())
-            net.write("net/route", ipv4);
-        if (!ipv6.isEmpty())
-            net.write("net/ipv6_route", ipv6);
-        net.link("eth0", state, flags);
-        net.link("lo", "unknown", "0x9");
-        QString name = QStringLiteral("stale");
-        QCOMPARE(net.probe().isConnected(&name), !expected.isEmpty());
-        QCOMPARE(name, expected);
+        const QByteArray up = "up", f = "0x1003", none;
+        const struct {
+            const char* name;
+            QByteArray ipv4, ipv6, state, flags;
+            QString expected; // the interface; empty = offline
+        } cases[] = {
+            {"ipv4 default up", kHeader + kEthSubnet + kEthDefault, none, up, f, "eth0"},
+            {"subnet route only", kHeader + kEthSubnet, none, up, f, ""},
+            {"only lo", kHeader + v4("lo", "00000000", "0001", "0", "00000000"), v6(kZero, "00", "00200200", "lo"), up,
+             f, ""},
+            {"route not up", kHeader + v4("eth0", "00000000", "0002", "100", "00000000"), none, up, f, ""},
+            {"interface down", kHeader + kEthDefault, none, "down", f, ""},
+            {"unknown, flags up", kHeader + kEthDefault, none, "unknown", "0x1091", "eth0"},
+            {"unknown, flags down", kHeader + kEthDefault, none, "unknown", "0x1002", ""},
+            {"ipv6 default", kHeader + kEthSubnet, v6(kZero, "00", "00450003", "eth0"), up, f, "eth0"},
+            {"ipv6 link-local only", kHeader, v6("fe80" + kZero.left(28), "40", "00000001", "eth0"), up, f, ""},
+            {"ipv6 reject", kHeader, v6(kZero, "00", "00000201", "eth0"), up, f, ""},
+            {"no files", none, none, up, f, ""},
+            {"garbage", "\x01 x\n\n\t\n", "zz\n", up, f, ""},
+        };
+        for (const auto& c : cases) {
+            Net net;
+            if (!c.ipv4.isEmpty())
+                net.write("net/route", c.ipv4);
+            if (!c.ipv6.isEmpty())
+                net.write("net/ipv6_route", c.ipv6);
+            net.link("eth0", c.state, c.flags);
+            net.link("lo", "unknown", "0x9");
+            QString name = QStringLiteral("stale");
+            QVERIFY2(net.probe().isConnected(&name) == !c.expected.isEmpty(), c.name);
+            QCOMPARE(name, c.expected);
+        }
     }
 
     void picksAnUpInterfaceByMetric() {

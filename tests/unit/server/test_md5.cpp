@@ -6,32 +6,23 @@
 class TestMd5 : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void knownAnswers_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("full");
-        QTest::newRow("abc") << "abc"
-                             << "900150983cd24fb0d6963f7d28e17f72";
-        QTest::newRow("empty") << ""
-                               << "d41d8cd98f00b204e9800998ecf8427e";
-        // GBK codes sign-extended into the words, length in characters; values from an
-        // independent implementation of the same rule.
-        QTest::newRow("one Chinese") << "中"
-                                     << "6cba308f8d5f2b49971dbb43879a078c";
-        QTest::newRow("secret") << "芝麻开门2026"
-                                << "49483c8519ab5f7d6b0dfc0844e8803b";
-        QTest::newRow("mixed") << "a中b"
-                               << "964019e416c72c2c4ec12f2932d2673d";
-        QTest::newRow("13 + abc") << QString(13, QChar(0x4E2D)) + "abc"
-                                  << "e8d30b45aba3862c72149c26ba708e54";
-        // Outside the code page: "?" for each UTF-16 unit.
-        QTest::newRow("emoji") << QString::fromUtf8("\xF0\x9F\x98\x80") << "ea03fcb8c47822bce772cf6c07d0ebbb";
-    }
+    // Chinese: GBK codes sign-extended into the words, length in characters; values from an
+    // independent implementation of the same rule. Outside the code page: "?" for each UTF-16 unit.
     void knownAnswers() {
-        QFETCH(QString, text);
-        QFETCH(QString, full);
-        QCOMPARE(MD5(text, 32), full);
-        QCOMPARE(MD5(text, 16), full.mid(8, 16));
-        QCOMPARE(MD5(text, 0), full.mid(8, 16));
+        const QPair<QString, QString> answers[] = {
+            {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+            {"", "d41d8cd98f00b204e9800998ecf8427e"},
+            {"中", "6cba308f8d5f2b49971dbb43879a078c"},
+            {"芝麻开门2026", "49483c8519ab5f7d6b0dfc0844e8803b"},
+            {"a中b", "964019e416c72c2c4ec12f2932d2673d"},
+            {QString(13, QChar(0x4E2D)) + "abc", "e8d30b45aba3862c72149c26ba708e54"},
+            {"\U0001F600", "ea03fcb8c47822bce772cf6c07d0ebbb"},
+        };
+        for (const auto& [text, full] : answers) {
+            QCOMPARE(MD5(text, 32), full);
+            QCOMPARE(MD5(text, 16), full.mid(8, 16));
+            QCOMPARE(MD5(text, 0), full.mid(8, 16));
+        }
     }
 
     // ASCII matches the standard digest on both sides of each block boundary

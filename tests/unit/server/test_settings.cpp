@@ -33,7 +33,6 @@ private Q_SLOTS:
         QCOMPARE(s.SettingValue("text", "/Root/Server/WebApi"), QString());
         // Kinds are case-sensitive: "Text" is an attribute name.
         QCOMPARE(s.SettingValue("Text", "/Root/Server/WebApi"), QString("attr"));
-        QCOMPARE(s.SettingValue("URL", "/Root/Server/WebApi"), QString());
         // "text" joins all descendant text, CDATA included; "xml" is the markup.
         QCOMPARE(s.SettingValue("text", "/Root/Server/MyHomeManage"), QString("首页说明 & more"));
         QVERIFY(s.SettingValue("xml", "/Root/Server/MyHomeManage")
@@ -45,10 +44,9 @@ private Q_SLOTS:
 
         const QList<pugi::xml_node> list = s.SelectNodes("/Root/SoftBrothers/SoftList");
         QCOMPARE(list.size(), 3);
-        QCOMPARE(NodeItemValue(list[0], "Caption"), QString("Brightsprout识字卡片"));
-        QCOMPARE(NodeItemValue(list[1], "Caption"), QString("故事屋"));
-        QCOMPARE(NodeItemValue(list[1], "v"), QString());
-        QCOMPARE(NodeItemValue(list[2], "t"), QString("Diary"));
+        QCOMPARE(QStringList({NodeItemValue(list[0], "Caption"), NodeItemValue(list[1], "Caption"),
+                              NodeItemValue(list[1], "v"), NodeItemValue(list[2], "t")}),
+                 QStringList({"Brightsprout识字卡片", "故事屋", "", "Diary"}));
 
         writeSettings(home.path(), "<Root><SoftBrothers></SoftBrothers></Root>");
         s.LoadSettings();

@@ -1,0 +1,262 @@
+#include "SysSettings.h"
+
+#include "AutoRun.h"
+#include "FailurePolicy.h"
+#include "Seams.h"
+#include "SettingsTable.h"
+#include "SysPublicCls.h"
+#include "WindowMetrics.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <cmath>
+
+using WindowMetrics::twips;
+
+namespace {
+const QString kTable = QStringLiteral("SoftSettings");
+
+QFont songTi(bool bold = false) {
+    QFont f = WindowMetrics::songTi();
+    f.setBold(bold);
+    return f;
+}
+
+// The captions are longer than the ones the layout was drawn for; a caption that
+// does not fit its box gets a slightly smaller font instead of being cut.
+void shrinkToFit(QWidget* w) {
+    QFont f = w->font();
+    while (w->sizeHint().width() > w->width() && f.pixelSize() > 9) {
+        f.setPixelSize(f.pixelSize() - 1);
+        w->setFont(f);
+    }
+}
+
+QString boxText(const QCheckBox* box) {
+    return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString minutesText(const QComboBox* list) {
+    // A list without selection (the stored count was out of range) saves one minute.
+    const QVariant data = list->currentData();
+    return data.isValid() ? QString::number(data.toInt()) : QStringLiteral("1");
+}
+} // namespace
+
+SysSettings::SysSettings(SysSettingsDeps deps, QWidget* parent) : QDialog(parent), m_deps(deps) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("系统设置"));
+    setFont(songTi());
+    buildWidgets();
+}
+
+QComboBox* SysSettings::minuteList(QWidget* parent, const QString& name, int l, int t, int w, int h) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->setGeometry(twips(l, t, w, h));
+    for (int i = 0; i < 100; ++i)
+        list->addItem(QString::number(i + 1) + QStringLiteral("分钟"), i + 1);
+    list->setCurrentIndex(-1);
+    return list;
+}
+
+void SysSettings::buildWidgets() {
+    const QRect client = twips(0, 0, 7950, 6270);
+    setFixedSize(client.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(client.width() / 2, client.height() / 2));
+
+    auto* frame1 = new QGroupBox(QStringLiteral("系统项设置："), this);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    frame1->setGeometry(twips(240, 240, 7455, 1215));
+    m_autoRunBox = new QCheckBox(QStringLiteral("开机自启动，并自动最小化到系统托盘。"), frame1);
+    m_autoRunBox->setObjectName(QStringLiteral("KestavelSoft_AutoRun"));
+    m_autoRunBox->setGeometry(twips(340, 480, 3735, 255));
+
+    auto* frame2 = new QGroupBox(QStringLiteral("消息设置："), this);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    frame2->setGeometry(twips(240, 1680, 7455, 3495));
+    m_peaceful = new QCheckBox(QStringLiteral("所有消息均静默接收到消息盒子中。"), frame2);
+    m_peaceful->setObjectName(QStringLiteral("Peaceful"));
+    m_peaceful->setGeometry(twips(350, 420, 5775, 255));
+    m_peaceful->setFont(songTi(true));
+
+    auto* frame3 = new QWidget(frame2);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    frame3->setGeometry(twips(100, 600, 7230, 2775));
+
+    const auto box = [frame3](const QString& name, const QString& text, int l, int t, int w, int h) {
+        auto* b = new QCheckBox(text, frame3);
+        b->setObjectName(name);
+        b->setGeometry(twips(l, t, w, h));
+        return b;
+    };
+    const auto label = [frame3](int l, int t, int w, int h) {
+        auto* b = new QLabel(QStringLiteral("后，"), frame3);
+        b->setGeometry(twips(l, t, w, h));
+    };
+    const auto line = [frame3](int y) {
+        auto* l = new QFrame(frame3);
+        l->setFrameShape(QFrame::HLine);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setGeometry(twips(120, y, 7080, 30));
+    };
+
+    m_brightsprout.suffix = QStringLiteral("SysBrightsproutNotice");
+    m_brightsprout.show = box(QStringLiteral("SysBrightsproutNotice"),
+                              QStringLiteral("订阅《Brightsprout培养计划》通知，新消息显示"), 240, 360, 4095, 255);
+    m_brightsprout.minutes =
+        minuteList(frame3, QStringLiteral("SysBrightsproutNoticeAutoCloseTime"), 4200, 315, 1335, 300);
+    label(5640, 390, 375, 255);
+    m_brightsprout.autoClose =
+        box(QStringLiteral("SysBrightsproutNoticeAutoClose"), QStringLiteral("自动关闭。"), 5995, 360, 1200, 255);
+    line(720);
+
+    m_adv.suffix = QStringLiteral("SysAdv");
+    m_adv.show = box(QStringLiteral("SysAdv"), QStringLiteral("订阅系统广告，新消息显示"), 240, 960, 2535, 255);
+    m_adv.minutes = minuteList(frame3, QStringLiteral("SysAdvAutoCloseTime"), 2745, 930, 1335, 300);
+    label(4200, 1005, 375, 255);
+    m_adv.autoClose = box(QStringLiteral("SysAdvAutoClose"), QStringLiteral("自动关闭。"), 4560, 960, 1215, 255);
+    line(1320);
+
+    m_newList.suffix = QStringLiteral("SysNewList");
+    QCheckBox* newList =
+        box(QStringLiteral("SysNewList"), QStringLiteral("订阅系统最新信息，新消息显示"), 240, 1560, 2895, 255);
+    newList->setChecked(true);
+    newList->setEnabled(false);
+    m_newList.minutes = minuteList(frame3, QStringLiteral("SysNewListAutoCloseTime"), 3120, 1530, 1335, 300);
+    label(4560, 1605, 375, 255);
+    m_newList.autoClose =
+        box(QStringLiteral("SysNewListAutoClose"), QStringLiteral("自动关闭。"), 4920, 1560, 1215, 255);
+    line(1920);
+
+    m_notice.suffix = QStringLiteral("SysNotice");
+    QCheckBox* notice =
+        box(QStringLiteral("SysNotice"), QStringLiteral("订阅系统公告，新消息显示"), 240, 2160, 2655, 255);
+    notice->setChecked(true);
+    notice->setEnabled(false);
+    m_notice.minutes = minuteList(frame3, QStringLiteral("SysNoticeAutoCloseTime"), 2760, 2115, 1335, 300);
+    label(4200, 2160, 375, 255);
+    m_notice.autoClose = box(QStringLiteral("SysNoticeAutoClose"), QStringLiteral("自动关闭。"), 4560, 2145, 1215, 255);
+
+    auto* saveButton = new QPushButton(QStringLiteral("保存设置"), this);
+    saveButton->setObjectName(QStringLiteral("CommdSave"));
+    saveButton->setGeometry(twips(5640, 5400, 1935, 615));
+    saveButton->setAutoDefault(false);
+    connect(saveButton, &QPushButton::clicked, this, &SysSettings::save);
+
+    for (QCheckBox* b : findChildren<QCheckBox*>())
+        shrinkToFit(b);
+}
+
+std::optional<bool> SysSettings::checkValue(const QVariant& stored) {
+    bool ok = false;
+    const double value = stored.toString().trimmed().toDouble(&ok);
+    if (!ok || (value != 0 && value != 1))
+        return std::nullopt;
+    return value == 1;
+}
+
+int SysSettings::minuteIndex(const QVariant& stored) {
+    bool ok = false;
+    const double value = stored.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return -1;
+    const double whole = std::nearbyint(value);
+    return whole >= 1 && whole <= 100 ? int(whole) - 1 : -1;
+}
+
+void SysSettings::loadRow(const Row& row) {
+    const auto loadBox = [this](QCheckBox* box, const QString& key) {
+        resumeNext([&] {
+            const auto value = checkValue(SysPublicCls::BitValue(m_deps.settings.ReadSettingOrBlank(kTable, key)));
+            if (value)
+                box->setChecked(*value);
+        });
+    };
+    if (row.show != nullptr)
+        loadBox(row.show, QStringLiteral("PopShow_") + row.suffix);
+    loadBox(row.autoClose, QStringLiteral("PopAutoClose_") + row.suffix);
+    resumeNext([&] {
+        const QVariant stored = SysPublicCls::BitTrueValue(
+            m_deps.settings.ReadSettingOrBlank(kTable, QStringLiteral("PopAutoCloseTime_") + row.suffix));
+        row.minutes->setCurrentIndex(minuteIndex(stored));
+    });
+}
+
+void SysSettings::load() {
+    show();
+    resumeNext([this] {
+        if (m_deps.autoRun.IsAutoRunSet())
+            m_autoRunBox->setChecked(true);
+    });
+    resumeNext([this] {
+        const QString stored = m_deps.settings.ReadSetting(kTable, QStringLiteral("AllMessagePeaceful"));
+        if (stored != QLatin1String("NoFieldData")) {
+            if (const auto value = checkValue(stored))
+                m_peaceful->setChecked(*value);
+        }
+    });
+    loadRow(m_brightsprout);
+    loadRow(m_adv);
+    loadRow(m_notice);
+    loadRow(m_newList);
+}
+
+void SysSettings::save() {
+    resumeNext([this] {
+        QStringList failed;
+        bool autoRunOk = true;
+        resumeNext([&] {
+            autoRunOk = false;
+            const bool isSet = m_deps.autoRun.IsAutoRunSet();
+            if (m_autoRunBox->isChecked() && !isSet)
+                autoRunOk = m_deps.autoRun.SetAutoRun();
+            else if (!m_autoRunBox->isChecked() && isSet)
+                autoRunOk = m_deps.autoRun.RemoveAutoRun();
+            else
+                autoRunOk = true;
+        });
+        if (!autoRunOk)
+            failed << QStringLiteral("开机自启动");
+
+        const QList<QPair<QString, QString>> writes = {
+            {QStringLiteral("AllMessagePeaceful"), boxText(m_peaceful)},
+            {QStringLiteral("PopShow_SysAdv"), boxText(m_adv.show)},
+            {QStringLiteral("PopAutoClose_SysAdv"), boxText(m_adv.autoClose)},
+            {QStringLiteral("PopAutoCloseTime_SysAdv"), minutesText(m_adv.minutes)},
+            {QStringLiteral("PopShow_SysBrightsproutNotice"), boxText(m_brightsprout.show)},
+            {QStringLiteral("PopAutoClose_SysBrightsproutNotice"), boxText(m_brightsprout.autoClose)},
+            {QStringLiteral("PopAutoCloseTime_SysBrightsproutNotice"), minutesText(m_brightsprout.minutes)},
+            {QStringLiteral("PopShow_SysNewList"), QStringLiteral("1")},
+            {QStringLiteral("PopAutoClose_SysNewList"), boxText(m_newList.autoClose)},
+            {QStringLiteral("PopAutoCloseTime_SysNewList"), minutesText(m_newList.minutes)},
+            {QStringLiteral("PopShow_SysNotice"), QStringLiteral("1")},
+            {QStringLiteral("PopAutoClose_SysNotice"), boxText(m_notice.autoClose)},
+            {QStringLiteral("PopAutoCloseTime_SysNotice"), minutesText(m_notice.minutes)},
+        };
+        int failedWrites = 0;
+        for (const auto& [key, value] : writes) {
+            bool stored = false;
+            resumeNext([&] { stored = m_deps.settings.WriteSetting(kTable, key, value); });
+            if (!stored)
+                ++failedWrites;
+        }
+        if (failedWrites > 0)
+            failed << QStringLiteral("消息设置（%1项）").arg(failedWrites);
+
+        if (failed.isEmpty()) {
+            m_deps.prompt.show(QStringLiteral("恭喜您，设置保存成功！"), kAppTitle, PromptIcon::Information,
+                               PromptButtons::Ok);
+        } else {
+            m_deps.prompt.show(QStringLiteral("设置未能全部保存：") + failed.join(QStringLiteral("、")) +
+                                   QStringLiteral("。请检查后重新保存。"),
+                               kAppTitle, PromptIcon::Critical, PromptButtons::Ok);
+        }
+    });
+}

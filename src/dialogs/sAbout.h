@@ -1,0 +1,34 @@
+#pragma once
+
+#include "VendorSite.h"
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class UrlOpener;
+
+struct AboutDeps {
+    // The player's version text, for instance "1.2.35".
+    QString playerVersion;
+    UrlOpener& urls;
+    QString vendorAddress = kVendorHomeAddress;
+};
+
+// The about box: product, player version, rights notice and the vendor's site.
+// Enter and Esc both close it; it deletes itself when closed.
+class sAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit sAbout(AboutDeps deps, QWidget* parent = nullptr);
+
+    QString versionText() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    AboutDeps m_deps;
+    QLabel* m_version = nullptr;
+    QLabel* m_disclaimer = nullptr;
+};

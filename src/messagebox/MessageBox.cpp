@@ -1,0 +1,174 @@
+#include "MessageBox.h"
+
+#include "FailurePolicy.h"
+#include "HistoryMarkup.h"
+#include "HistoryTable.h"
+#include "Seams.h"
+#include "SystemSeams.h"
+#include "WindowMetrics.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+
+using WindowMetrics::songTi;
+using WindowMetrics::twips;
+
+HistoryBrowser::HistoryBrowser(QWidget* parent) : QTextBrowser(parent) {
+    setDocument(new HistoryDocument(this));
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    viewport()->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Qt::Window), m_deps(std::move(deps)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("我的消息盒子"));
+    setFont(songTi());
+    buildWidgets();
+    resumeNext([this] {
+        if (m_deps.takeMainWindow)
+            m_deps.takeMainWindow(this);
+    });
+    ShowPage(QStringLiteral("0"));
+}
+
+void MessageBox::buildWidgets() {
+    const QRect client = twips(0, 0, 10215, 7440);
+    setFixedSize(client.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(client.width() / 2, client.height() / 2));
+    }
+
+    auto* listFrame = new QWidget(this);
+    listFrame->setObjectName(QStringLiteral("FrameMessageSoft"));
+    listFrame->setGeometry(twips(0, 0, 10335, 7335));
+    auto* browserBox = new QWidget(listFrame);
+    browserBox->setObjectName(QStringLiteral("PictureNewListWebBrowser"));
+    browserBox->setGeometry(twips(0, 0, 10215, 6735));
+    m_browser = new HistoryBrowser(browserBox);
+    m_browser->setObjectName(QStringLiteral("NewListWebBrowser"));
+    m_browser->setFrameShape(QFrame::NoFrame);
+    m_browser->setGeometry(browserBox->rect());
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &MessageBox::onLinkClicked);
+
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("FramePageGo"));
+    bar->setGeometry(twips(0, 6720, 10455, 600));
+    m_status = new QLabel(QStringLiteral("数据加载...."), bar);
+    m_status->setObjectName(QStringLiteral("Label5"));
+    m_status->setGeometry(twips(120, 240, 4935, 285));
+    m_up = new QPushButton(QStringLiteral("上一页"), bar);
+    m_up->setObjectName(QStringLiteral("up_page"));
+    m_up->setGeometry(twips(5400, 175, 975, 300));
+    m_next = new QPushButton(QStringLiteral("下一页"), bar);
+    m_next->setObjectName(QStringLiteral("next_page"));
+    m_next->setGeometry(twips(6480, 175, 975, 300));
+    auto* jumpLabel = new QLabel(QStringLiteral("跳转到："), bar);
+    jumpLabel->setObjectName(QStringLiteral("Label6"));
+    // One pixel row more than designed so the 12-pixel glyphs are not cut.
+    jumpLabel->setGeometry(twips(7560, 240, 735, 180).adjusted(0, -2, 0, 2));
+    m_page = new QLineEdit(QStringLiteral("1"), bar);
+    m_page->setObjectName(QStringLiteral("page"));
+    m_page->setGeometry(twips(8400, 175, 735, 270).adjusted(0, 0, 0, 2));
+    m_jump = new QPushButton(QStringLiteral("跳转"), bar);
+    m_jump->setObjectName(QStringLiteral("jump_page"));
+    m_jump->setGeometry(twips(9240, 175, 735, 300));
+
+    connect(m_up, &QPushButton::clicked, this, [this] { step(-1); });
+    connect(m_next, &QPushButton::clicked, this, [this] { step(+1); });
+    connect(m_jump, &QPushButton::clicked, this, &MessageBox::jump);
+    connect(m_page, &QLineEdit::returnPressed, this, &MessageBox::jump);
+}
+
+void MessageBox::ShowPage(const QVariant& n) {
+    resumeNext([&] {
+        bool numeric = false;
+        const qint64 index = HistoryMarkup::PageIndex(n.toString(), &numeric);
+        qint64 shown = 1;
+        if (index <= 0) {
+            m_up->setEnabled(false);
+        } else {
+            m_up->setEnabled(true);
+            shown = index + 1;
+        }
+        m_shownPage = int(qMin<qint64>(shown, std::numeric_limits<int>::max()));
+        m_status->setText(QStringLiteral("每页：") + QString::number(kPageSize) + QStringLiteral("条 | ") +
+                          QStringLiteral("当前位于第：") + QString::number(shown) + QStringLiteral("页"));
+
+        QList<HistoryRow> rows;
+        resumeNext([&] { rows = m_deps.history.Page(qMax<qint64>(0, index) * kPageSize, kPageSize); });
+        m_pageUrls.clear();
+        for (const HistoryRow& row : rows)
+            m_pageUrls.append(row.UrlStr);
+        m_pageHtml = HistoryMarkup::PageDocument(HistoryMarkup::EntryList(rows));
+        m_browser->setHtml(m_pageHtml);
+    });
+}
+
+QString MessageBox::statusText() const {
+    return m_status->text();
+}
+
+bool MessageBox::pageTextIsNumber() {
+    bool numeric = false;
+    HistoryMarkup::PageIndex(m_page->text(), &numeric);
+    if (!numeric) {
+        m_deps.prompt.show(QStringLiteral("跳转关键字只能是数字！"), QStringLiteral("提示"), PromptIcon::Exclamation,
+                           PromptButtons::Ok);
+    }
+    return numeric;
+}
+
+void MessageBox::step(int delta) {
+    resumeNext([&] {
+        // The step buttons count from whatever the box holds, as a jump would.
+        if (!pageTextIsNumber())
+            return;
+        const double value = m_page->text().trimmed().toDouble() + delta;
+        m_page->setText(QString::number(value, 'g', 15));
+        ShowPage(m_page->text());
+    });
+}
+
+void MessageBox::jump() {
+    resumeNext([&] {
+        if (pageTextIsNumber())
+            ShowPage(m_page->text());
+    });
+}
+
+void MessageBox::onLinkClicked(const QUrl& link) {
+    resumeNext([&] {
+        // Use the address as stored, not Qt's re-encoded form, so the read mark
+        // finds the rows that carry it.
+        QString address = link.toString(QUrl::FullyEncoded);
+        for (const QString& url : std::as_const(m_pageUrls)) {
+            if (QUrl(url) == link) {
+                address = url;
+                break;
+            }
+        }
+        if (isWebAddress(address)) {
+            m_deps.urls.openUrl(address);
+        } else {
+            const QString encoded = link.toString(QUrl::FullyEncoded);
+            if (isWebAddress(encoded))
+                m_deps.urls.openUrl(encoded);
+        }
+        m_deps.history.MarkReadByUrl(address);
+    });
+}
+
+void MessageBox::paintEvent(QPaintEvent* event) {
+    resumeNext([this] {
+        if (m_deps.onPaint)
+            m_deps.onPaint();
+    });
+    QWidget::paintEvent(event);
+}

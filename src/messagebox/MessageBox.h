@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QVariant>
+#include <QWidget>
+#include <functional>
+
+class HistoryTable;
+class Prompt;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class UrlOpener;
+
+// A document that loads no resource by itself (no local files, no network).
+class HistoryDocument : public QTextDocument {
+    Q_OBJECT
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
+class HistoryBrowser : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit HistoryBrowser(QWidget* parent = nullptr);
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
+struct MessageBoxDeps {
+    HistoryTable& history;
+    UrlOpener& urls;
+    Prompt& prompt;
+    // Run on every paint: the tray sets its icon back to the normal look.
+    std::function<void()> onPaint;
+    // Run once at load with this window: it becomes the main-window reference.
+    std::function<void(QWidget*)> takeMainWindow;
+};
+
+// The paged history of every notice, twenty to a page, newest first. Deletes itself
+// when closed.
+class MessageBox : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kPageSize = 20;
+
+    explicit MessageBox(MessageBoxDeps deps, QWidget* parent = nullptr);
+
+    // Renders the page named by n (1-based, as text or number); n <= 0 is page 1.
+    void ShowPage(const QVariant& n);
+
+    QString pageHtml() const { return m_pageHtml; }
+    QString statusText() const;
+    int shownPage() const { return m_shownPage; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildWidgets();
+    void step(int delta);
+    void jump();
+    bool pageTextIsNumber();
+    void onLinkClicked(const QUrl& link);
+
+    MessageBoxDeps m_deps;
+    QString m_pageHtml;
+    QStringList m_pageUrls;
+    int m_shownPage = 1;
+    HistoryBrowser* m_browser = nullptr;
+    QLabel* m_status = nullptr;
+    QPushButton* m_up = nullptr;
+    QPushButton* m_next = nullptr;
+    QLineEdit* m_page = nullptr;
+    QPushButton* m_jump = nullptr;
+};

@@ -1,0 +1,350 @@
+#include "PopNotice.h"
+
+#include "FailurePolicy.h"
+#include "HistoryTable.h"
+#include "NoticeMarkup.h"
+#include "NoticePicture.h"
+#include "Seams.h"
+#include "Settings.h"
+#include "SettingsTable.h"
+#include "SysPublicCls.h"
+#include "SystemSeams.h"
+#include "WindowMetrics.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+using WindowMetrics::kTwipsPerPixel;
+using WindowMetrics::songTi;
+using WindowMetrics::twips;
+
+namespace {
+QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
+    auto* label = new QLabel(parent);
+    label->setGeometry(at);
+    label->setPixmap(QPixmap(resource).scaled(at.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return label;
+}
+} // namespace
+
+int popCountIntervalMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VANTOBEL_TRAY_TICK_MS", &ok);
+    return ok && ms > 0 ? ms : 1000;
+}
+
+QString webAddressToOpen(const QString& address) {
+    if (isWebAddress(address))
+        return address;
+    const QString encoded = QUrl(address.trimmed()).toString(QUrl::FullyEncoded);
+    return isWebAddress(encoded) ? encoded : QString();
+}
+
+NoticeBrowser::NoticeBrowser(QWidget* parent) : QTextBrowser(parent), m_document(new NoticeDocument(this)) {
+    setDocument(m_document);
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    viewport()->setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+QVariant NoticeDocument::loadResource(int type, const QUrl& name) {
+    if (type == QTextDocument::ImageResource) {
+        const auto it = m_pictures.constFind(name);
+        if (it != m_pictures.constEnd())
+            return *it;
+    }
+    return {};
+}
+
+PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> notice, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_deps(std::move(deps)) {
+    Q_INIT_RESOURCE(popup);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("系统消息！"));
+    buildWidgets();
+    load(notice.get());
+    // The poll's document is consumed here, whatever the load managed to read.
+    notice.reset();
+}
+
+PopNotice::~PopNotice() = default;
+
+void PopNotice::buildWidgets() {
+    const QRect client = twips(0, 0, kClientWidthTw, kClientHeightTw);
+    setFixedSize(client.size());
+    QPalette pal = palette();
+    const QColor back = pal.color(QPalette::Midlight);
+    pal.setColor(QPalette::Window, back);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    m_title = new QLabel(this);
+    m_title->setObjectName(QStringLiteral("Title"));
+    m_title->setGeometry(twips(120, 120, 4365, 375));
+    m_title->setFont(songTi());
+    m_title->setTextFormat(Qt::PlainText);
+    m_title->setCursor(Qt::PointingHandCursor);
+    m_title->installEventFilter(this);
+
+    auto* container = new QWidget(this);
+    container->setObjectName(QStringLiteral("PictureNoticeBrowser"));
+    container->setGeometry(twips(0, 520, 4575, 1760));
+    m_browser = new NoticeBrowser(container);
+    m_browser->setObjectName(QStringLiteral("NoticeBrowser"));
+    // The frame and the scroll bars are hidden rather than pushed outside the
+    // container: Qt's scroll bar width differs by style, so clipping is unreliable.
+    m_browser->setFrameShape(QFrame::NoFrame);
+    m_browser->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_browser->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_browser->setGeometry(container->rect());
+    QPalette browserPal = m_browser->palette();
+    browserPal.setColor(QPalette::Base, back);
+    m_browser->setPalette(browserPal);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &PopNotice::onLinkClicked);
+
+    auto* line = new QWidget(this);
+    line->setGeometry(QRect(QPoint(twips(75, 2350, 0, 0).topLeft()), QPoint(twips(4535, 2350, 0, 0).topLeft())));
+    line->setStyleSheet(QStringLiteral("background:#E0E0E0;"));
+
+    iconLabel(this, QStringLiteral(":/icons/window-history.png"), twips(240, 2490, 270, 270));
+    iconLabel(this, QStringLiteral(":/icons/window-details.png"), twips(3190, 2480, 240, 240));
+
+    const auto makeLink = [this](const QString& name, const QString& text, const QRect& at) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(name);
+        label->setGeometry(at);
+        label->setFont(songTi());
+        label->setStyleSheet(QStringLiteral("color:#404040;"));
+        label->setCursor(Qt::PointingHandCursor);
+        label->installEventFilter(this);
+        return label;
+    };
+    m_history = makeLink(QStringLiteral("Label2"), QStringLiteral("历史消息"), twips(590, 2520, 855, 255));
+    m_details = makeLink(QStringLiteral("Label1"), QStringLiteral("查看详细"), twips(3540, 2520, 855, 255));
+}
+
+void PopNotice::load(const pugi::xml_document* notice) {
+    m_moveTimer.setInterval(10);
+    connect(&m_moveTimer, &QTimer::timeout, this, &PopNotice::moveTick);
+    m_moveTimer.start();
+    m_countTimer.setInterval(popCountIntervalMs());
+    connect(&m_countTimer, &QTimer::timeout, this, &PopNotice::countTick);
+    m_countTimer.start();
+    const QRect screen = screenRect();
+    m_motion.start(qint64(screen.width()) * kTwipsPerPixel, qint64(screen.height()) * kTwipsPerPixel,
+                   qint64(frameGeometry().width()) * kTwipsPerPixel);
+    applyPosition();
+
+    // A failing step ends the load quietly; the window keeps what it has so far.
+    jumpToHandler([&] {
+        m_popSettings = PopRules::loadPopSettings(m_deps.settings.ReadAll());
+
+        const QString safeTitle = SysPublicCls::SafeRequest(
+            NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
+        m_title->setText(NoticeMarkup::DisplayTitle(safeTitle));
+        m_noticeUrl = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+
+        QString serial = m_deps.utils.YMdDateTimeSNoStrTwo(2);
+        for (int i = 0; i < 5; ++i)
+            serial += SysPublicCls::text(m_deps.utils.Auto1ToNumbStr(9));
+        m_noticeSNo = serial;
+
+        m_picture = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Pic"));
+        m_brief = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Brief"));
+        const QString type = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/TypeStr"));
+        if (!SysPublicCls::IsBlank(type)) {
+            setWindowTitle(type);
+            m_noticeType = type;
+        }
+        m_crowdType = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/CrowdType"));
+        m_area = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Area"));
+        m_timeAxes = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/TimeAxes"));
+
+        render();
+        record(safeTitle, m_brief);
+        if (m_deps.pictures != nullptr && !SysPublicCls::IsBlank(m_picture) && isWebAddress(m_picture)) {
+            const QUrl address(m_picture);
+            m_deps.pictures->fetch(m_picture, this, [this, address](const QImage& image) {
+                m_browser->addPicture(address, image);
+                resumeNext([this] { render(); });
+            });
+        }
+    });
+}
+
+void PopNotice::render() {
+    const QString linkColour = NoticeMarkup::ColorToHtmlHex(m_title->palette().color(QPalette::WindowText));
+    const QString backColour = NoticeMarkup::ColorToHtmlHex(palette().color(QPalette::Window));
+    const QString fragment = NoticeMarkup::NoticeFragment(linkColour, m_noticeUrl, m_picture, m_brief);
+    m_pageHtml = NoticeMarkup::WithBody(NoticeMarkup::NoticePage(backColour), SysPublicCls::HtmlSelfEnCode(fragment));
+    m_browser->setHtml(m_pageHtml);
+}
+
+void PopNotice::record(const QString& safeTitle, const QString& brief) {
+    m_deps.history.StoreNotice(m_noticeType, safeTitle, m_noticeUrl, brief.left(200), m_deps.clock.now(), m_noticeSNo);
+}
+
+QString PopNotice::titleText() const {
+    return m_title->text();
+}
+
+void PopNotice::activationCheck() {
+    resumeNext([this] {
+        if (m_closingByCode)
+            return;
+        const QString peaceful =
+            m_deps.settings.ReadSetting(QStringLiteral("SoftSettings"), QStringLiteral("AllMessagePeaceful"));
+        if (peaceful == QLatin1String("1") || PopRules::hiddenByShowKey(m_noticeType, m_popSettings))
+            closeByCode();
+    });
+}
+
+void PopNotice::moveTick() {
+    resumeNext([this] {
+        const QRect screen = screenRect();
+        const PopMotion::Step step = m_motion.tick(qint64(screen.height()) * kTwipsPerPixel, windowHeightTwips());
+        if (step == PopMotion::Step::Moved) {
+            applyPosition();
+        } else if (step == PopMotion::Step::Gone) {
+            m_moveTimer.stop();
+            closeByCode();
+        }
+    });
+}
+
+void PopNotice::countTick() {
+    resumeNext([this] {
+        ++m_shownSeconds;
+        if (PopRules::autoCloseDue(m_noticeType, m_popSettings, m_shownSeconds))
+            startSlideOut(true);
+    });
+}
+
+qint64 PopNotice::screenHeightTwips() const {
+    return qint64(screenRect().height()) * kTwipsPerPixel;
+}
+
+qint64 PopNotice::windowHeightTwips() const {
+    return qint64(frameGeometry().height()) * kTwipsPerPixel;
+}
+
+bool PopNotice::isTopmost() const {
+    if (windowHandle() != nullptr)
+        return windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+    return windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+QRect PopNotice::screenRect() const {
+    if (m_deps.screenGeometry)
+        return m_deps.screenGeometry();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return screen->geometry();
+    return QRect(0, 0, 1024, 768);
+}
+
+void PopNotice::applyPosition() {
+    const QRect screen = screenRect();
+    // The frame is known only once the window manager has framed the window, so the
+    // right edge is taken afresh on every move.
+    const int left = qMax(0, screen.width() - frameGeometry().width());
+    move(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
+}
+
+void PopNotice::startSlideOut(bool dropTopmost) {
+    m_motion.sink();
+    if (!dropTopmost)
+        return;
+    // Changing the widget's flags would hide and re-create a visible window; the
+    // native window takes the change in place.
+    if (windowHandle() != nullptr)
+        windowHandle()->setFlag(Qt::WindowStaysOnTopHint, false);
+    else
+        setWindowFlag(Qt::WindowStaysOnTopHint, false);
+}
+
+void PopNotice::openNotice() {
+    resumeNext([this] {
+        const QString address = webAddressToOpen(m_noticeUrl);
+        if (!address.isEmpty())
+            m_deps.urls.openUrl(address);
+        upNewReaded();
+        closeByCode();
+    });
+}
+
+void PopNotice::onLinkClicked(const QUrl& link) {
+    resumeNext([this, link] {
+        upNewReaded();
+        closeByCode();
+        // The only link of the page is the notice address; open its text as received.
+        const QString address =
+            webAddressToOpen(QUrl(m_noticeUrl) == link ? m_noticeUrl : link.toString(QUrl::FullyEncoded));
+        if (!address.isEmpty())
+            m_deps.urls.openUrl(address);
+    });
+}
+
+void PopNotice::upNewReaded() {
+    m_deps.history.MarkReadBySNo(m_noticeSNo);
+}
+
+void PopNotice::closeByCode() {
+    m_closingByCode = true;
+    m_moveTimer.stop();
+    m_countTimer.stop();
+    close();
+}
+
+void PopNotice::closeEvent(QCloseEvent* event) {
+    if (m_closingByCode) {
+        event->accept();
+        return;
+    }
+    // The user's close sinks the window away instead; it stays on top meanwhile.
+    event->ignore();
+    startSlideOut(false);
+}
+
+bool PopNotice::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        QTimer::singleShot(0, this, &PopNotice::activationCheck);
+    return handled;
+}
+
+void PopNotice::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A tool window is not always activated by the window manager when it appears,
+    // so the first check runs right after showing as well.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, &PopNotice::activationCheck);
+}
+
+bool PopNotice::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::LeftButton && widget != nullptr &&
+            widget->rect().contains(mouse->position().toPoint())) {
+            if (watched == m_title || watched == m_details) {
+                openNotice();
+                return true;
+            }
+            if (watched == m_history) {
+                resumeNext([this] {
+                    if (m_deps.showMessageBox)
+                        m_deps.showMessageBox();
+                });
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "PopRules.h"
+
+#include <QHash>
+#include <QImage>
+#include <QRect>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <pugixml.hpp>
+
+class Clock;
+class HistoryTable;
+class NoticePictureSource;
+class QLabel;
+class SettingsTable;
+class SysPublicCls;
+class UrlOpener;
+
+// A document that loads nothing by itself: only the pictures our own code fetched
+// and handed in are shown, so a notice cannot make it read local files.
+class NoticeDocument : public QTextDocument {
+    Q_OBJECT
+public:
+    using QTextDocument::QTextDocument;
+    void addPicture(const QUrl& address, const QImage& image) { m_pictures.insert(address, image); }
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
+
+private:
+    QHash<QUrl, QImage> m_pictures;
+};
+
+class NoticeBrowser : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit NoticeBrowser(QWidget* parent = nullptr);
+    void addPicture(const QUrl& address, const QImage& image) { m_document->addPicture(address, image); }
+
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+
+private:
+    NoticeDocument* m_document = nullptr;
+};
+
+// The address to hand to the browser for an address from the network: as received
+// when it is a valid http or https address, else its encoded form when that is one,
+// else empty (never opened).
+QString webAddressToOpen(const QString& address);
+
+struct PopNoticeDeps {
+    SettingsTable& settings;
+    HistoryTable& history;
+    SysPublicCls& utils;
+    UrlOpener& urls;
+    const Clock& clock;
+    // Null: the picture is not fetched.
+    NoticePictureSource* pictures = nullptr;
+    // Shows the message box, or brings an open one forward ("历史消息").
+    std::function<void()> showMessageBox;
+    // The full primary screen in pixels; empty uses the real primary screen.
+    std::function<QRect()> screenGeometry;
+};
+
+// The pop-up of one new notice: shows it, records it as unread, rises at the bottom
+// right of the screen and sinks away after the time set for its kind. Deletes itself
+// when closed.
+class PopNotice : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidthTw = 4590;
+    static constexpr int kClientHeightTw = 2790;
+
+    // notice is the document taken from the poll; it is released once loaded.
+    PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> notice, QWidget* parent = nullptr);
+    ~PopNotice() override;
+
+    // The do-not-disturb and per-kind show checks; run after every activation.
+    void activationCheck();
+    // The 10 ms move tick and the one-second count tick.
+    void moveTick();
+    void countTick();
+
+    QString noticeUrl() const { return m_noticeUrl; }
+    QString noticeSNo() const { return m_noticeSNo; }
+    QString noticeType() const { return m_noticeType; }
+    QString pageHtml() const { return m_pageHtml; }
+    QString titleText() const;
+    int slideState() const { return m_motion.state(); }
+    qint64 shownSeconds() const { return m_shownSeconds; }
+    qint64 topTwips() const { return m_motion.topTw(); }
+    qint64 screenHeightTwips() const;
+    qint64 windowHeightTwips() const;
+    bool isTopmost() const;
+    const PopRules::PopSettings& popSettings() const { return m_popSettings; }
+    int countIntervalMs() const { return m_countTimer.interval(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWidgets();
+    void load(const pugi::xml_document* notice);
+    void render();
+    void record(const QString& safeTitle, const QString& brief);
+    void openNotice();
+    void onLinkClicked(const QUrl& link);
+    void upNewReaded();
+    void closeByCode();
+    void startSlideOut(bool dropTopmost);
+    QRect screenRect() const;
+    void applyPosition();
+
+    PopNoticeDeps m_deps;
+    PopMotion m_motion;
+    PopRules::PopSettings m_popSettings;
+    qint64 m_shownSeconds = 0;
+    bool m_closingByCode = false;
+    QString m_noticeUrl;
+    QString m_noticeSNo;
+    QString m_noticeType;
+    QString m_picture;
+    QString m_brief;
+    QString m_crowdType;
+    QString m_area;
+    QString m_timeAxes;
+    QString m_pageHtml;
+    QTimer m_moveTimer;
+    QTimer m_countTimer;
+    QLabel* m_title = nullptr;
+    QLabel* m_history = nullptr;
+    QLabel* m_details = nullptr;
+    NoticeBrowser* m_browser = nullptr;
+};
+
+// The count timer's interval: 1000 ms unless VANTOBEL_TRAY_TICK_MS names another.
+int popCountIntervalMs();

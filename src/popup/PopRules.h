@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// What the pop-up decides from its settings and the clock, free of widgets.
+namespace PopRules {
+
+enum class NoticeKind { Announcement, Advertisement, Brightsprout, Other };
+
+NoticeKind kindOf(const QString& noticeType);
+
+// The twelve keys a pop-up keeps, in their stored letter case.
+const QStringList& popSettingKeys();
+
+// Key -> value for the twelve keys; a key without a row is absent (reads as "").
+using PopSettings = QHash<QString, QString>;
+
+// Matches the stored keys without regard to letter case; a later row wins.
+PopSettings loadPopSettings(const QList<QPair<QString, QString>>& rows);
+
+// The type's show key is exactly "0": the pop-up must not stay.
+bool hiddenByShowKey(const QString& noticeType, const PopSettings& settings);
+
+// Seconds after which a notice of this type closes itself, repeated; 0 = never.
+// A close time whose whole part is below 1, empty or not a number falls back to
+// the 60 seconds of other notices rather than dividing by nothing.
+qint64 autoClosePeriod(const QString& noticeType, const PopSettings& settings);
+
+bool autoCloseDue(const QString& noticeType, const PopSettings& settings, qint64 shownSeconds);
+
+} // namespace PopRules
+
+// The slide of a pop-up in screen twips: rising from below the screen to rest 430
+// twips above the bottom edge, sinking back below it on a close.
+class PopMotion {
+public:
+    static constexpr int kStepTwips = 30;
+    static constexpr int kBottomMarginTwips = 430;
+    enum State : int { Rising = 1, Sinking = 2 };
+    enum class Step { Still, Moved, Gone };
+
+    void start(qint64 screenWidthTw, qint64 screenHeightTw, qint64 windowWidthTw);
+    // One move tick; Gone once a sinking window is below the screen.
+    Step tick(qint64 screenHeightTw, qint64 windowHeightTw);
+    void sink() { m_state = Sinking; }
+
+    int state() const { return m_state; }
+    qint64 leftTw() const { return m_left; }
+    qint64 topTw() const { return m_top; }
+
+private:
+    int m_state = Rising;
+    qint64 m_left = 0;
+    qint64 m_top = 0;
+};

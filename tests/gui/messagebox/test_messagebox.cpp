@@ -1,0 +1,142 @@
+// The message box: its page markup, paging, unread marks and read marking.
+
+#include "HistoryMarkup.h"
+#include "MessageBox.h"
+#include "WindowTestKit.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+struct BoxKit : WindowKit {
+    int paints = 0;
+    QList<QWidget*> mainWindows;
+
+    std::unique_ptr<MessageBox> open() {
+        MessageBoxDeps deps{history, urls, prompt, [this] { ++paints; }, [this](QWidget* w) { mainWindows << w; }};
+        return std::make_unique<MessageBox>(deps);
+    }
+    // One notice a second later than the one before.
+    void store(const QString& title, const QString& url, const QString& serial) {
+        clock.advanceSecs(1);
+        history.StoreNotice(QStringLiteral("公告"), title, url, QStringLiteral("brief"), clock.now(), serial);
+    }
+};
+
+int entries(const MessageBox& box) {
+    return int(box.pageHtml().count(QStringLiteral("<div class=\"dtitle\">")));
+}
+void click(MessageBox& box, const char* name) {
+    QTest::mouseClick(box.findChild<QPushButton*>(name), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestMessageBox : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void entryMarkup() {
+        HistoryRow r{7, "公告", "标题", "http://n.example/x", "2009-03-05 14:05:06", "S", 0, "", "简介"};
+        QCOMPARE(HistoryMarkup::Entry(r, "msgdl"),
+                 QStringLiteral(
+                     "<div class=\"msgdl\">       <div class=\"dtitle\"><a style=\"TEXT-DECORATION: none;color:#3568BB;"
+                     "font-weight:bold;float:left;\" target=\"_blank\" href=\"http://n.example/x\">标题  2009-03-05 "
+                     "14:05:06 　<font id=\"N7\">(New)</font></a><span style=\"float:right;color:#666\">　公告</span>"
+                     "</div>       <div class=\"dbody\">           <table border=\"0\" width=\"100%\" "
+                     "cellspacing=\"0\" cellpadding=\"0\">                <tr>                <td style=\"font-size:"
+                     "12px;text-align:Left;line-height:150%;word-wrap:break-word;\"><a style=\"TEXT-DECORATION: none;"
+                     "color:#000000;\" target=\"_blank\" href=\"http://n.example/x\" >简介...</a></td>                "
+                     "</tr>            </table>        </div></div>"));
+        r.Status = 1;
+        QVERIFY(!HistoryMarkup::Entry(r, "msgdw").contains("(New)"));
+
+        // A blank title is skipped and does not shift the alternation.
+        HistoryRow blank = r;
+        blank.Title = "  ";
+        const QString list = HistoryMarkup::EntryList({r, blank, r, r});
+        QCOMPARE(list.count("<div class=\"msgd"), 3);
+        QVERIFY(list.indexOf("\"msgdl\"") < list.indexOf("\"msgdw\"") &&
+                list.indexOf("\"msgdw\"") < list.lastIndexOf("\"msgdl\""));
+        QVERIFY(HistoryMarkup::PageDocument("x\ry").endsWith("padding:0px;\">x<BR>y</body>"));
+        QVERIFY(HistoryMarkup::PageDocument("undefined").endsWith("padding:0px;\"></body>"));
+    }
+
+    void fortyFiveNoticesPaged() {
+        BoxKit kit;
+        for (int i = 1; i <= 45; ++i)
+            kit.store(QStringLiteral("N%1").arg(i), "http://n.example/", QStringLiteral("S%1").arg(i));
+        auto box = kit.open();
+        QCOMPARE(kit.mainWindows, QList<QWidget*>{box.get()});
+        auto* up = box->findChild<QPushButton*>("up_page");
+        QCOMPARE(box->statusText(), QStringLiteral("每页：20条 | 当前位于第：1页"));
+        QVERIFY(!up->isEnabled());
+        QCOMPARE(entries(*box), 20);
+        QVERIFY(box->pageHtml().indexOf(">N45  ") < box->pageHtml().indexOf(">N44  ")); // newest first
+        const QList<int> expected{20, 5, 0};
+        for (int i = 0; i < expected.size(); ++i) {
+            click(*box, "next_page");
+            QCOMPARE(entries(*box), expected[i]);
+            QVERIFY(up->isEnabled() && box->findChild<QPushButton*>("next_page")->isEnabled());
+            QCOMPARE(box->statusText(), QStringLiteral("每页：20条 | 当前位于第：%1页").arg(i + 2));
+        }
+        click(*box, "up_page");
+        QVERIFY(box->pageHtml().contains(">N5  ") && box->pageHtml().contains(">N1  "));
+    }
+
+    void jumps() {
+        BoxKit kit;
+        auto box = kit.open();
+        auto* page = box->findChild<QLineEdit*>("page");
+        const QList<QPair<QString, int>> jumps{{"2.5", 2}, {"3.5", 4}, {"-3", 1}, {" 3 ", 3}};
+        for (const auto& [text, shown] : jumps) {
+            page->setText(text);
+            click(*box, "jump_page");
+            QCOMPARE(box->shownPage(), shown);
+        }
+        QVERIFY(kit.prompt.calls.isEmpty());
+        for (const char* button : {"jump_page", "next_page", "up_page"}) {
+            page->setText("abc");
+            click(*box, button);
+        }
+        QCOMPARE(kit.prompt.calls.size(), 3);
+        for (const PromptCall& call : kit.prompt.calls)
+            QVERIFY(call.text == "跳转关键字只能是数字！" && call.title == "提示" &&
+                    call.icon == PromptIcon::Exclamation);
+        QCOMPARE(page->text(), QStringLiteral("abc"));
+        QCOMPARE(box->shownPage(), 3);
+    }
+
+    void linkMarksEveryRowOfItsAddressRead() {
+        BoxKit kit;
+        kit.store("Upper", "http://N.example/Same", "S1");
+        kit.store("Lower", "http://n.example/same", "S2");
+        kit.store("Other", "http://n.example/other", "S3");
+        kit.store("Script", "javascript:alert(1)", "S4");
+        auto box = kit.open();
+        QCOMPARE(box->pageHtml().count("(New)"), 4);
+        auto* browser = box->findChild<HistoryBrowser*>("NewListWebBrowser");
+        QCOMPARE(browser->contextMenuPolicy(), Qt::NoContextMenu);
+        Q_EMIT browser->anchorClicked(QUrl("http://n.example/same"));
+        Q_EMIT browser->anchorClicked(QUrl("javascript:alert(1)"));
+        QCOMPARE(kit.urls.opened, QStringList{"http://n.example/same"}); // never a script address
+        QCOMPARE(kit.one("select group_concat(Status) from (select Status from HistoryNews order by Id)"),
+                 QStringLiteral("1,1,0,1"));
+        QCOMPARE(box->pageHtml().count("(New)"), 4); // until the next ShowPage
+        box->ShowPage("1");
+        QCOMPARE(box->pageHtml().count("(New)"), 1);
+    }
+
+    void everyPaintResetsTheTrayIcon() {
+        BoxKit kit;
+        auto box = kit.open();
+        box->grab();
+        const int first = kit.paints;
+        box->grab();
+        QVERIFY(first >= 1 && kit.paints > first);
+    }
+};
+
+QTEST_MAIN(TestMessageBox)
+#include "test_messagebox.moc"

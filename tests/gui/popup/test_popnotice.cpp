@@ -1,0 +1,303 @@
+// The notice pop-up: its markup, what it records, when it goes away and how it moves.
+
+#include "../../unit/server/LocalHttp.h"
+#include "NoticeMarkup.h"
+#include "NoticePicture.h"
+#include "PopNotice.h"
+#include "WindowTestKit.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+struct NoticeText {
+    QString title = QStringLiteral("本周育儿小贴士");
+    QString url = QStringLiteral("http://notice.example/n/7");
+    QString pic;
+    QString brief = QStringLiteral("宝宝睡前听一首儿歌。");
+    QString type = QStringLiteral("公告");
+};
+
+class FakePictures : public NoticePictureSource {
+public:
+    void fetch(const QString& address, QObject* context, std::function<void(const QImage&)> done) override {
+        asked << address;
+        QTimer::singleShot(0, context, [done, image = answer] { done(image); });
+    }
+    QStringList asked;
+    QImage answer;
+};
+
+struct PopKit : WindowKit {
+    FakePictures pictures;
+    int messageBoxShown = 0;
+
+    PopKit() { random.push(0.5f); } // every random digit is 5
+
+    PopNotice* open(const NoticeText& n = {}) {
+        auto doc = std::make_unique<pugi::xml_document>();
+        pugi::xml_node notice = doc->append_child("Root").append_child("Notice");
+        const QList<QPair<const char*, QString>> fields{
+            {"Title", n.title}, {"Url", n.url}, {"Pic", n.pic}, {"Brief", n.brief}, {"TypeStr", n.type}};
+        for (const auto& [name, value] : fields)
+            notice.append_child(name).text().set(value.toUtf8().constData());
+        PopNoticeDeps deps{settings,
+                           history,
+                           utils,
+                           urls,
+                           clock,
+                           &pictures,
+                           [this] { ++messageBoxShown; },
+                           [] { return QRect(0, 0, 1280, 800); }};
+        return new PopNotice(deps, std::move(doc));
+    }
+    QPointer<PopNotice> shown(const NoticeText& n = {}) {
+        QPointer<PopNotice> pop = open(n);
+        pop->show();
+        QTest::qWait(20);
+        flushDeletes();
+        return pop;
+    }
+    void set(const QString& key, const QString& value) {
+        sqlOn(db(), QStringLiteral("insert or replace into SoftSettings values('%1','%2')").arg(key, value));
+    }
+    QString status() const { return one("select group_concat(Status) from HistoryNews"); }
+};
+
+} // namespace
+
+class TestPopNotice : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void markup() {
+        QCOMPARE(NoticeMarkup::ColorToHtmlHex(QColor(0x12, 0xAB, 0x0C)), QStringLiteral("12AB0C"));
+        const QString nineteen = QStringLiteral("一二三四五六七八九十abcdefghi");
+        QCOMPARE(NoticeMarkup::DisplayTitle(nineteen), nineteen);
+        QCOMPARE(NoticeMarkup::DisplayTitle(nineteen + "j"), nineteen.left(17) + "...");
+
+        // A blank (spaces only) picture counts as none.
+        QCOMPARE(NoticeMarkup::NoticeFragment("0A0B0C", "http://n.example/1", "  ", QStringLiteral("简介\r下一行")),
+                 QStringLiteral("<table border=\"0\" width=\"100%\" cellspacing=\"0\" cellpadding=\"0\">   <tr>       "
+                                "<td style=\"font-size:12px;text-align:Left;line-height:150%;word-wrap:break-word;\">"
+                                "<a style=\"TEXT-DECORATION: none;color:#0A0B0C;\" target=\"_blank\" "
+                                "href=\"http://n.example/1\" >简介\r下一行</a></td>   </tr></table>"));
+        QVERIFY(NoticeMarkup::NoticeFragment("000000", "http://n.example/1", "http://p.example/a.png", "Brief")
+                    .contains("href=\"http://n.example/1\" ><img border=\"0\" src=\"http://p.example/a.png\" "
+                              "width=\"100\" height=\"100\" align=\"left\" style=\"margin:8px 10px 0px 0px;\">Brief"
+                              "</a></td>"));
+        QCOMPARE(NoticeMarkup::NoticePage("E3E3E3"),
+                 QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                                "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                                "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><style type=\"text/css\">"
+                                "a{hide-focus: expression(this.hideFocus=true);outline: none;}</style></head>"
+                                "<body style=\"BACKGROUND:#E3E3E3;font-size:12px;text-align:Left;margin:0px 15px;"
+                                "padding:0px;\"></body>"));
+    }
+
+    void loadShowsAndRecordsTheNotice() {
+        PopKit kit;
+        NoticeText n{QStringLiteral("  It's <b>new</b> and longer than nineteen  "),
+                     QStringLiteral("http://notice.example/?q='1'"),
+                     {},
+                     QStringLiteral("it's\rsecond ") + QString(300, QChar(u'长')),
+                     QStringLiteral("O'Type")};
+        std::unique_ptr<PopNotice> pop(kit.open(n));
+        const QString safeTitle = SysPublicCls::SafeRequest(n.title, 1, 0);
+        QCOMPARE(pop->windowTitle(), QStringLiteral("O'Type"));
+        QCOMPARE(pop->titleText(), safeTitle.left(17) + "...");
+        QCOMPARE(pop->noticeSNo(), QStringLiteral("55") + QStringLiteral("090305140506") + QStringLiteral("55555"));
+        QVERIFY(pop->pageHtml().contains(QStringLiteral("it's<BR>second ") + QString(300, QChar(u'长'))));
+        QVERIFY(pop->isTopmost());
+
+        const QString row = kit.one("select TypeStr||'|'||Title||'|'||UrlStr||'|'||Brief||'|'||AddTime||'|'||SNo||"
+                                    "'|'||Status from HistoryNews");
+        QCOMPARE(row, QStringList(
+                          {"O'Type", safeTitle, n.url, n.brief.left(200), "2009-03-05 14:05:06", pop->noticeSNo(), "0"})
+                          .join('|'));
+
+        NoticeText untyped;
+        untyped.type.clear();
+        kit.random.push(0.1f);
+        std::unique_ptr<PopNotice> plain(kit.open(untyped));
+        QCOMPARE(plain->windowTitle(), QStringLiteral("系统消息！"));
+        QCOMPARE(plain->titleText(), untyped.title);
+    }
+
+    void activationMayCloseButTheRowStays() {
+        const struct {
+            QString key, value, type;
+            bool closes;
+        } cases[] = {
+            {"AllMessagePeaceful", "1", "公告", true},                              // do not disturb
+            {"PopShow_SysNotice", "0", "公告", true},                               // announcements off
+            {"popshow_sysadv", "0", "广告", true},                                  // key in another case
+            {"PopShow_SysBrightsproutNotice", " 0", "Brightsprout培养计划", false}, // not exactly 0
+            {"PopShow_SysNotice", "0", "其他", false},                              // other kinds always show
+        };
+        for (const auto& c : cases) {
+            PopKit kit;
+            kit.set(c.key, c.value);
+            NoticeText n;
+            n.type = c.type;
+            QPointer<PopNotice> pop = kit.shown(n);
+            QVERIFY2(pop.isNull() == c.closes, qPrintable(c.key + c.type));
+            QCOMPARE(kit.status(), QStringLiteral("0"));
+            delete pop;
+        }
+    }
+
+    void onlyDoNotDisturbIsReadAgain() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.shown();
+        kit.set("PopShow_SysNotice", "0");
+        pop->activationCheck();
+        flushDeletes();
+        QVERIFY(!pop.isNull());
+        kit.set("AllMessagePeaceful", "1");
+        pop->activationCheck();
+        flushDeletes();
+        QVERIFY(pop.isNull());
+    }
+
+    void risesRestsAndSinksOnTheUsersClose() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.shown();
+        const qint64 screenH = 800 * 15;
+        const qint64 target = screenH - pop->windowHeightTwips() - 430;
+        QCOMPARE(pop->x() + pop->frameGeometry().width(), 1280);
+        for (qint64 before = -1, ticks = 0; before != pop->topTwips() && ticks < 10000; ++ticks) {
+            before = pop->topTwips();
+            pop->moveTick();
+        }
+        QVERIFY(pop->topTwips() <= target && pop->topTwips() > target - 30);
+        QCOMPARE(pop->y(), int(pop->topTwips() / 15));
+
+        QVERIFY(!pop->close());
+        QVERIFY(pop->isVisible() && pop->isTopmost());
+        QCOMPARE(pop->slideState(), 2);
+        for (int i = 0; i < 1000 && !pop.isNull(); ++i) {
+            pop->moveTick();
+            flushDeletes();
+        }
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.status(), QStringLiteral("0"));
+    }
+
+    void closeRulesByType() {
+        const struct {
+            QString type, autoClose, minutes;
+            int sinksAfter; // 0: not within 40000 seconds, past a 16-bit count
+        } cases[] = {
+            {"公告", "1", "2", 120},  {"Brightsprout培养计划", "1", "3.9", 180},
+            {"广告", "0", "1", 0},    {"公告", "1", "0", 60},
+            {"广告", "1", "abc", 60}, {"其他", "0", "9", 60},
+        };
+        for (const auto& c : cases) {
+            PopKit kit;
+            for (const QString& suffix : QStringList{"SysNotice", "SysAdv", "SysBrightsproutNotice"}) {
+                kit.set("PopAutoClose_" + suffix, c.autoClose);
+                kit.set("PopAutoCloseTime_" + suffix, c.minutes);
+            }
+            NoticeText n;
+            n.type = c.type;
+            std::unique_ptr<PopNotice> pop(kit.open(n));
+            const int quiet = c.sinksAfter == 0 ? 40000 : c.sinksAfter - 1;
+            for (int i = 0; i < quiet; ++i)
+                pop->countTick();
+            QCOMPARE(pop->shownSeconds(), qint64(quiet));
+            QCOMPARE(pop->slideState(), 1);
+            if (c.sinksAfter != 0) {
+                pop->countTick();
+                QCOMPARE(pop->slideState(), 2);
+                QVERIFY(!pop->isTopmost());
+            }
+        }
+    }
+
+    void clicks() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.shown();
+        QTest::mouseClick(pop->findChild<QLabel*>("Label2"), Qt::LeftButton); // "历史消息"
+        QCOMPARE(kit.messageBoxShown, 1);
+        QVERIFY(pop->isVisible() && kit.urls.opened.isEmpty());
+        QTest::mouseClick(pop->findChild<QLabel*>("Title"), Qt::LeftButton);
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.urls.opened, QStringList{"http://notice.example/n/7"});
+        QCOMPARE(kit.status(), QStringLiteral("1"));
+
+        // The link in the page is a new-window request; the browser gets a valid address.
+        kit.random.push(0.1f);
+        NoticeText n;
+        n.url = QStringLiteral("https://notice.example/a b");
+        pop = kit.shown(n);
+        auto* browser = pop->findChild<NoticeBrowser*>("NoticeBrowser");
+        QCOMPARE(browser->contextMenuPolicy(), Qt::NoContextMenu);
+        Q_EMIT browser->anchorClicked(QUrl(n.url));
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.urls.opened.last(), QStringLiteral("https://notice.example/a%20b"));
+        QCOMPARE(kit.status(), QStringLiteral("1,1"));
+
+        // "查看详细" on a notice whose address is not a web address: read, closed, not opened.
+        kit.random.push(0.2f);
+        n.url = QStringLiteral("file:///etc/passwd");
+        pop = kit.shown(n);
+        QTest::mouseClick(pop->findChild<QLabel*>("Label1"), Qt::LeftButton);
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.urls.opened.size(), 2);
+        QCOMPARE(kit.status(), QStringLiteral("1,1,1"));
+    }
+
+    void pictureComesFromOurFetchOnly() {
+        PopKit kit;
+        kit.pictures.answer = QImage(4, 4, QImage::Format_RGB32);
+        NoticeText n;
+        n.pic = QStringLiteral("http://pic.example/p.png");
+        std::unique_ptr<PopNotice> pop(kit.open(n));
+        const QTextDocument* page = pop->findChild<NoticeBrowser*>()->document();
+        QCOMPARE(kit.pictures.asked, QStringList{n.pic});
+        QTRY_VERIFY(!page->resource(QTextDocument::ImageResource, QUrl(n.pic)).isNull());
+
+        // A local picture is neither fetched nor read from disk by the browser.
+        QTemporaryDir dir;
+        QVERIFY(kit.pictures.answer.save(dir.path() + "/p.png"));
+        n.pic = QUrl::fromLocalFile(dir.path() + "/p.png").toString();
+        kit.random.push(0.1f);
+        std::unique_ptr<PopNotice> local(kit.open(n));
+        QCOMPARE(kit.pictures.asked.size(), 1);
+        QVERIFY(local->findChild<NoticeBrowser*>()
+                    ->document()
+                    ->resource(QTextDocument::ImageResource, QUrl(n.pic))
+                    .isNull());
+    }
+
+    void networkPicturesAreCapped() {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+        // The second answer is a valid picture too, only padded past the cap.
+        LocalHttp http({LocalReply(200, png), LocalReply(200, png + QByteArray(NetworkPictureSource::kMaxBytes, 0))});
+        NetworkPictureSource source;
+        QObject context;
+        QList<QImage> got;
+        const auto keep = [&](const QImage& image) { got << image; };
+        source.fetch(http.base() + "/small.png", &context, keep);
+        QTRY_COMPARE(got.size(), 1);
+        QCOMPARE(got[0].size(), QSize(8, 8));
+        source.fetch(http.base() + "/big.png", &context, keep);
+        source.fetch("file:///etc/hostname", &context, keep);
+        QTRY_COMPARE(http.requests.size(), 2);
+        QTest::qWait(300);
+        QCOMPARE(got.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestPopNotice)
+#include "test_popnotice.moc"
