@@ -22,7 +22,7 @@ void raiseTick(qint32& counter) {
 ConnectionWatch::ConnectionWatch(ConnectionProbe& probe, UnreadCount unreadCount, NoticeDownload download,
                                  QObject* parent)
     : QObject(parent), m_probe(probe), m_unreadCount(std::move(unreadCount)), m_download(std::move(download)) {
-    m_connectionTimer.setInterval(tickIntervalMs());
+    m_connectionTimer.setInterval(m_tickMs);
     // The notice timer starts with interval 0 and inactive; the first online tick sets it.
     m_noticeTimer.setInterval(0);
     connect(&m_connectionTimer, &QTimer::timeout, this, &ConnectionWatch::onConnectTick);
@@ -44,9 +44,8 @@ void ConnectionWatch::StartNoticeTimer() {
     // Every online tick calls this; QTimer::setInterval restarts a running timer, and
     // restarting it each second would keep it from ever firing. Only a changed
     // interval or a stopped timer is touched.
-    const int interval = tickIntervalMs();
-    if (m_noticeTimer.interval() != interval)
-        m_noticeTimer.setInterval(interval);
+    if (m_noticeTimer.interval() != m_tickMs)
+        m_noticeTimer.setInterval(m_tickMs);
     if (!m_noticeTimer.isActive())
         m_noticeTimer.start();
 }

@@ -67,6 +67,7 @@ private:
     ConnectionProbe& m_probe;
     UnreadCount m_unreadCount;
     NoticeDownload m_download;
+    const int m_tickMs = tickIntervalMs();
     QTimer m_connectionTimer;
     QTimer m_noticeTimer;
     qint32 m_connectTicks = 0;
