@@ -11,9 +11,9 @@
 # into $XS_DIR; $XS_DIR/browser.log gets one line per opened address;
 # $XS_TRAY_PANEL is trayer's panel window.
 
-XS_DIR=${XS_DIR:-}
+XS_DIR=
 XS_PIDS=()
-XS_TAG=${XS_TAG:-}
+XS_TAG=
 XS_TRAY_PANEL=
 
 xs_log() { printf '[x-session] %s\n' "$*" >&2; }
