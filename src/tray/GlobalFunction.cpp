@@ -3,6 +3,7 @@
 #include "ApiMold.h"
 #include "AutoRun.h"
 #include "ConnectionProbe.h"
+#include "ConnectionWatch.h"
 #include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
@@ -83,6 +84,7 @@ struct TrayProgram::Parts {
     NetworkPictureSource pictures;
     std::unique_ptr<SysLoad> host;
     std::unique_ptr<TrayWindows> windows;
+    std::unique_ptr<ConnectionWatch> watch;
     std::unique_ptr<LinkServer> linkServer;
 };
 
@@ -178,11 +180,17 @@ bool TrayProgram::Main() {
                      sysIniPath(),
                      skinFolder(),
                      m->seams.exit,
-                     {}};
+                     [this] { m->watch->start(); }};
     m->host = std::make_unique<SysLoad>(std::move(deps));
     m->windows = std::make_unique<TrayWindows>(
         TrayWindowsDeps{*m->host, *m->player, *m->softSettings, *m->history, *m->autoRun, *m->publicCls, *m->urls,
                         *m->prompt, *m->clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
+    // The watch's looks go to the icon; each new notice gets its own pop-up.
+    m->watch = std::make_unique<ConnectionWatch>(
+        *m->probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
+    QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
+    QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
+                     [this] { m->windows->openNotice(); });
     m->host->Load(siblingEntries(*m->settings));
 
     if (m->seams.listen) {

@@ -1,5 +1,6 @@
 // The program's object graph as Main builds it, with every contact faked.
 #include "AutoRun.h"
+#include "ConnectionProbe.h"
 #include "Fakes.h"
 #include "GlobalFunction.h"
 #include "MessageBox.h"
@@ -18,11 +19,18 @@
 #include <QTest>
 
 namespace {
+class FixedProbe : public ConnectionProbe {
+public:
+    bool isConnected(QString* = nullptr) override { return online; }
+    bool online = false;
+};
+
 struct Program {
     TempProgramHome home;
     RecordingPrompt prompt;
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
+    FixedProbe probe;
     QStringList linked;
     bool lockFree = true;
     QList<int> exits;
@@ -33,6 +41,7 @@ struct Program {
         seams.prompt = &prompt;
         seams.urls = &urls;
         seams.launcher = &launcher;
+        seams.probe = &probe;
         seams.link = [this](const QString& topic, const QString& command) {
             linked << topic + " " + command;
             return 0;
@@ -50,6 +59,8 @@ class TestTrayProgram : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { qputenv("VANTOBEL_TRAY_TICK_MS", "5"); }
+
     void secondStartForwardsAndBuildsNothing() {
         Program p;
         p.lockFree = false;
@@ -98,6 +109,13 @@ private Q_SLOTS:
         host->trayMenu().setting()->trigger();
         QVERIFY(settings && settings->isVisible());
         QCOMPARE(p.tray->windows()->settingsDialog(), settings.data());
+    }
+
+    void connectionWatchDrivesTheIcon() {
+        Program p;
+        QVERIFY(p.start({}));
+        QTRY_COMPARE(p.tray->host()->trayIcon().data().icon, TrayIconState::Offline);
+        QVERIFY(p.tray->host()->trayIcon().data().tipText().contains(QStringLiteral("（离线）")));
     }
 
     void autorunEntryStartsThisTray() {
