@@ -175,37 +175,27 @@ private Q_SLOTS:
         QCOMPARE(rig.plainOpened.size(), 2);
     }
 
-    void exitItemAnsweredNoChangesNothing() {
-        Rig rig;
-        rig.state.PlayerType = QStringLiteral("BabyPlayer");
-        rig.host->Load({});
-        rig.prompt.answers = {PromptAnswer::No};
-        rig.host->trayMenu().close()->trigger();
-        QCOMPARE(rig.prompt.calls.size(), 1);
-        const PromptCall& c = rig.prompt.calls[0];
-        QCOMPARE(c.text,
-                 QStringLiteral(
-                     "您确定要退出播放器并完全关闭程序吗？\r\n\r\n这可能会错过《Brightsprout培养计划》广播消息！"));
-        QCOMPARE(c.title, QStringLiteral("退出程序？"));
-        QCOMPARE(c.icon, PromptIcon::Question);
-        QCOMPARE(c.buttons, PromptButtons::YesNo);
-        QVERIFY(rig.linkCalls.isEmpty());
-        QVERIFY(rig.exits.isEmpty());
-        QVERIFY(rig.host->trayIcon().isShown());
-        QVERIFY(!rig.host->isQuitting());
-        QCOMPARE(readFile(rig.sysIni()), QByteArray("<unreadable>"));
-    }
-
-    void exitItemAnsweredYesTellsThePlayerAndQuits() {
+    void exitItemAsksFirst() {
         Rig rig;
         rig.state.PlayerType = QStringLiteral("ParentPlayer");
         rig.host->Load({});
-        rig.linkAnswers = {VbError::NoApplicationResponded}; // the player is not running
+        rig.prompt.answers = {PromptAnswer::No, PromptAnswer::Yes};
+        rig.host->trayMenu().close()->trigger();
+        const PromptCall& c = rig.prompt.calls.at(0);
+        QCOMPARE(c.text, QStringLiteral("您确定要退出播放器并完全关闭程序吗？\r\n\r\n"
+                                        "这可能会错过《Brightsprout培养计划》广播消息！"));
+        QCOMPARE(c.title, QStringLiteral("退出程序？"));
+        QVERIFY(c.icon == PromptIcon::Question && c.buttons == PromptButtons::YesNo);
+        // No: the tray runs on and the player is told nothing.
+        QVERIFY(rig.linkCalls.isEmpty() && rig.exits.isEmpty() && rig.host->trayIcon().isShown());
+        QCOMPARE(readFile(rig.sysIni()), QByteArray("<unreadable>"));
+
+        // Yes, with the player not running: it is told (not started), the tray quits.
+        rig.linkAnswers = {VbError::NoApplicationResponded};
         rig.host->trayMenu().close()->trigger();
         QCOMPARE(rig.linkCalls.size(), 1);
-        QCOMPARE(rig.linkCalls[0].topic, kPlayerTopic);
-        QCOMPARE(rig.linkCalls[0].command, QStringLiteral("/Exit"));
-        QVERIFY(rig.launcher.started.isEmpty()); // not started just to be told to exit
+        QCOMPARE(rig.linkCalls[0].topic + rig.linkCalls[0].command, kPlayerTopic + "/Exit");
+        QVERIFY(rig.launcher.started.isEmpty());
         QCOMPARE(rig.exits, QList<int>{1});
         QVERIFY(!rig.host->trayIcon().isShown());
         QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
