@@ -149,6 +149,12 @@ if wait_for 60 popup_up; then
 else
     echo "demo: no pop-up within 60 s (see $home/logs/tray.log); taking the picture anyway"
 fi
+# Open the tray menu too, so the picture shows it beside the notice.
+icon=$(xs_tray_icons VantobelPlayTray | head -n1)
+if [[ -n $icon ]]; then
+    xdotool mousemove --window "$icon" 11 11 click 3 2>/dev/null
+    sleep 1
+fi
 if ! tray_alive; then
     echo "demo: the tray ended early; its log:" >&2
     tail -n 30 "$home/logs/tray.log" >&2
