@@ -8,7 +8,10 @@ static void initTrayIconResources() {
 
 TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
+    // Every left-button release opens the player; on X11 the second click of a
+    // quick pair arrives as DoubleClick instead of Trigger.
     case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::DoubleClick:
         return TrayClick::OpenDefaultPlayer;
     case QSystemTrayIcon::Context:
         return TrayClick::ShowMenu;

@@ -126,10 +126,11 @@ private Q_SLOTS:
         Rig rig;
         rig.state.applyStartCommand(QStringLiteral("/TRAY"), {});
         rig.host->Load({});
-        rig.host->trayIcon().activate(QSystemTrayIcon::DoubleClick);
+        rig.host->trayIcon().activate(QSystemTrayIcon::MiddleClick);
         QVERIFY(rig.linkCalls.isEmpty());
         rig.host->trayIcon().activate(QSystemTrayIcon::Trigger);
-        QCOMPARE(rig.linkCalls.size(), 1);
+        rig.host->trayIcon().activate(QSystemTrayIcon::DoubleClick);
+        QCOMPARE(rig.linkCalls.size(), 2);
         QCOMPARE(rig.linkCalls[0].topic, kPlayerTopic);
         QCOMPARE(rig.linkCalls[0].command, QStringLiteral("/TRAY|||"));
 
