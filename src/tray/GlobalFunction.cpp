@@ -24,6 +24,7 @@
 #include "SysLoad.h"
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
+#include "TerminationSignals.h"
 #include "TrayState.h"
 #include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
@@ -71,6 +72,7 @@ struct TrayProgram::Parts {
 
     TrayState state;
     std::unique_ptr<SysPublicCls> publicCls;
+    std::unique_ptr<TerminationSignals> termination;
     std::unique_ptr<Settings> settings;
     HttpGet http;
     std::unique_ptr<ApiMold> api;
@@ -198,6 +200,14 @@ bool TrayProgram::Main() {
         QObject::connect(m->linkServer.get(), &LinkServer::commandReceived, m->host.get(),
                          [this](const QString& command) { m->host->LinkExecute(command); });
         m->linkServer->listen(kTrayTopic);
+    }
+    if (m->seams.listen) {
+        // Log-off usually ends programs with a signal: close as the host would, so
+        // Sys.ini still records the served player.
+        m->termination = std::make_unique<TerminationSignals>();
+        QObject::connect(m->termination.get(), &TerminationSignals::terminationRequested, m->host.get(),
+                         [this] { m->host->close(); });
+        m->termination->install();
     }
     return true;
 }

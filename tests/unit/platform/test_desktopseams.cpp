@@ -1,10 +1,13 @@
 #include "DesktopUrlOpener.h"
 #include "QtProcessLauncher.h"
+#include "TerminationSignals.h"
 
 #include "Fakes.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+#include <csignal>
 
 class TestDesktopSeams : public QObject {
     Q_OBJECT
@@ -36,6 +39,18 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(out.size() > 0, 10000);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(out.readAll()), QStringLiteral("1\n/U|||a b|||宝宝\n"));
+    }
+
+    void terminationSignalsReachTheEventLoop() {
+        TerminationSignals watcher;
+        QVERIFY(watcher.install());
+        QVERIFY(!TerminationSignals().install()); // one watcher per process
+        QSignalSpy spy(&watcher, &TerminationSignals::terminationRequested);
+        std::raise(SIGTERM); // would end the test process if the handler were missing
+        std::raise(SIGHUP);
+        QTRY_COMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(0).at(0).toInt(), SIGTERM);
+        QCOMPARE(spy.at(1).at(0).toInt(), SIGHUP);
     }
 };
 
