@@ -10,8 +10,7 @@
 // No exception may leave an event handler; wrap handler bodies in resumeNext or guard.
 
 // Runs one step; a failure is swallowed and the routine goes on with the next step.
-template <typename F>
-void resumeNext(F&& step) noexcept {
+template <typename F> void resumeNext(F&& step) noexcept {
     try {
         std::forward<F>(step)();
     } catch (...) {
@@ -20,8 +19,7 @@ void resumeNext(F&& step) noexcept {
 
 // Runs a routine; on the first failure returns the error number (VbError's, or 5
 // for anything else). Returns 0 when the routine finished.
-template <typename F>
-int jumpToHandler(F&& routine) noexcept {
+template <typename F> int jumpToHandler(F&& routine) noexcept {
     try {
         std::forward<F>(routine)();
         return 0;

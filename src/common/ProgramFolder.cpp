@@ -12,7 +12,9 @@ QString programFolder() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath());
 }
 
-QString programPath(const QString& relative) { return programFolder() + QLatin1Char('/') + relative; }
+QString programPath(const QString& relative) {
+    return programFolder() + QLatin1Char('/') + relative;
+}
 
 QString writableRoot() {
     const QString folder = programFolder();
@@ -26,4 +28,6 @@ QString writableRoot() {
     return QDir::cleanPath(base + QLatin1String("/VantobelPlayTray"));
 }
 
-QString sysIniPath() { return writableRoot() + QLatin1String("/Users/All Users/Sys.ini"); }
+QString sysIniPath() {
+    return writableRoot() + QLatin1String("/Users/All Users/Sys.ini");
+}

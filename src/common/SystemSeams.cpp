@@ -3,11 +3,13 @@
 #include <QUrl>
 #include <chrono>
 
-SystemRandom::SystemRandom() { reseed(); }
+SystemRandom::SystemRandom() {
+    reseed();
+}
 
 void SystemRandom::reseed() {
-    m_engine.seed(static_cast<std::mt19937::result_type>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    m_engine.seed(
+        static_cast<std::mt19937::result_type>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
 }
 
 float SystemRandom::next() {

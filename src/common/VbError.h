@@ -9,7 +9,7 @@
 class VbError : public std::runtime_error {
 public:
     enum Number : int {
-        InvalidArgument = 5,      // invalid procedure call or argument
+        InvalidArgument = 5, // invalid procedure call or argument
         Overflow = 6,
         SubscriptOutOfRange = 9,
         TypeMismatch = 13,
