@@ -30,7 +30,6 @@ private Q_SLOTS:
         f.close();
         QVERIFY(!launcher.startDetached(script, {})); // not executable yet
         QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
-        QVERIFY(!launcher.startDetached(home.path() + "/VantobelPlay", {}));
         QVERIFY(!launcher.startDetached(home.path(), {}));
 
         // The parameter string stays one argument, spaces and separators included.
@@ -47,10 +46,8 @@ private Q_SLOTS:
         QVERIFY(!TerminationSignals().install()); // one watcher per process
         QSignalSpy spy(&watcher, &TerminationSignals::terminationRequested);
         std::raise(SIGTERM); // would end the test process if the handler were missing
-        std::raise(SIGHUP);
-        QTRY_COMPARE(spy.size(), 2);
+        QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), SIGTERM);
-        QCOMPARE(spy.at(1).at(0).toInt(), SIGHUP);
     }
 };
 
