@@ -70,13 +70,6 @@ private Q_SLOTS:
         QVERIFY(!kit.news->CheckNewNotice());
         service.replies = {LocalReply(200, notice("Spring <Songs> = new", "http://h/n/2"))};
         QVERIFY(kit.news->CheckNewNotice());
-        // Half-empty notices go through the same test.
-        service.replies = {LocalReply(200, notice("只有标题", ""))};
-        QVERIFY(kit.news->CheckNewNotice());
-        kit.storeCurrent();
-        QVERIFY(!kit.news->CheckNewNotice());
-        service.replies = {LocalReply(200, notice("", "http://h/only-address"))};
-        QVERIFY(kit.news->CheckNewNotice());
     }
 
     // The wait for the answer runs other handlers; one may take the document meanwhile.
@@ -128,8 +121,6 @@ private Q_SLOTS:
         kit.state.PlayerType = "BABYPLAYER";
         QVERIFY(kit.news->CheckNewNotice());
         QCOMPARE(kit.field("Url"), service.base() + "/news/one");
-        QVERIFY(kit.http.get(kit.field("Pic")).body.startsWith("\x89PNG"));
-        QVERIFY(kit.http.get(kit.field("Url")).text().contains("儿歌"));
         QVERIFY(kit.news->CheckNewNotice());
         QCOMPARE(kit.field("Title"), QString("更新"));
         QVERIFY(!kit.news->CheckNewNotice());
