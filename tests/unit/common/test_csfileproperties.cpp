@@ -83,19 +83,6 @@ private Q_SLOTS:
         for (const auto& [bytes, text] : sizes)
             QCOMPARE(CsFileProperties::formatByteSize(bytes), text);
     }
-
-    // The test environment has no session bus: the folder opener is the way left.
-    void showWithoutABusOpensTheFolder() {
-        QList<QUrl> opened;
-        bool accept = true;
-        CsFileProperties p([&](const QUrl& u) { return opened.append(u), accept; });
-        writeFile(path("song.mp3"), "x");
-        QCOMPARE(p.ShowFilePath(0, path("song.mp3")), 0);
-        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(m_dir.path())});
-        accept = false;
-        QCOMPARE(p.ShowFilePath(0, path("song.mp3")), CsFileProperties::kShowNoFileManager);
-        QCOMPARE(p.ShowFilePath(0, path("gone.mp3")), CsFileProperties::kShowFileNotFound);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCsFileProperties)

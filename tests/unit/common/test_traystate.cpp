@@ -67,7 +67,6 @@ private Q_SLOTS:
         s.PlayerType = QStringLiteral("BabyPlayer");
         s.applyStartCommand(QString(), {});
         QCOMPARE(s.CommandLine, QStringLiteral("|||"));
-        QCOMPARE(s.CommandOption, QString());
         QCOMPARE(s.PlayerType, QStringLiteral("BabyPlayer"));
         QCOMPARE(commandTextFromArguments({"/b|||x", "a b"}), QStringLiteral("/b|||x a b"));
     }
