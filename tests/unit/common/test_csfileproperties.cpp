@@ -3,6 +3,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <ctime>
 
@@ -82,6 +83,21 @@ private Q_SLOTS:
             {1023, "1023 bytes"}, {2047, "1.99 KB"}, {12939427, "12.3 MB"}, {~quint64(0), "15.9 EB"}};
         for (const auto& [bytes, text] : sizes)
             QCOMPARE(CsFileProperties::formatByteSize(bytes), text);
+    }
+
+    // The test environment has no session bus: the folder opener is the way left,
+    // and its refusal must show in the result.
+    void showWithoutABusOpensTheFolder() {
+        QList<QUrl> opened;
+        bool accept = true;
+        CsFileProperties p([&](const QUrl& u) { return opened.append(u), accept; });
+        writeFile(path("song.mp3"), "x");
+        QCOMPARE(p.ShowFilePath(0, path("song.mp3")), 0);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(m_dir.path())});
+        accept = false;
+        QCOMPARE(p.FindShowProperties(path("song.mp3")), CsFileProperties::kShowNoFileManager);
+        QCOMPARE(p.ShowFilePath(0, path("gone.mp3")), CsFileProperties::kShowFileNotFound);
+        QCOMPARE(opened.size(), 2);
     }
 };
 
