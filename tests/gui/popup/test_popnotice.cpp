@@ -45,15 +45,9 @@ struct PopKit : WindowKit {
             {"Title", n.title}, {"Url", n.url}, {"Pic", n.pic}, {"Brief", n.brief}, {"TypeStr", n.type}};
         for (const auto& [name, value] : fields)
             notice.append_child(name).text().set(value.toUtf8().constData());
-        PopNoticeDeps deps{settings,
-                           history,
-                           utils,
-                           urls,
-                           clock,
-                           &pictures,
-                           [this] { ++messageBoxShown; },
-                           [] { return QRect(0, 0, 1280, 800); }};
-        return new PopNotice(deps, std::move(doc));
+        const auto historyLink = [this] { ++messageBoxShown; };
+        const auto screen = [] { return QRect(0, 0, 1280, 800); };
+        return new PopNotice({settings, history, utils, urls, clock, &pictures, historyLink, screen}, std::move(doc));
     }
     QPointer<PopNotice> shown(const NoticeText& n = {}) {
         QPointer<PopNotice> pop = open(n);

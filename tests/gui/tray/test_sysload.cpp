@@ -14,25 +14,20 @@
 #include <QTest>
 
 namespace {
-struct LinkCall {
-    QString topic;
-    QString command;
-};
-
 // One host with every contact recorded.
 struct Rig {
     TempProgramHome home;
     TrayState state;
     RecordingLauncher launcher;
     RecordingPrompt prompt;
-    QList<LinkCall> linkCalls;
+    QStringList linkCalls; // topic and command
     QList<int> linkAnswers;
     QStringList signedOpened;
     QStringList plainOpened;
     QList<int> exits;
     PlayerControl player{state, launcher,
                          [this](const QString& topic, const QString& command) {
-                             linkCalls.append({topic, command});
+                             linkCalls << topic + command;
                              return linkAnswers.isEmpty() ? 0 : linkAnswers.takeFirst();
                          },
                          [](const QString&) { return QStringLiteral("2.1.0.57"); }};
@@ -43,18 +38,12 @@ struct Rig {
     QString sysIni() const { return home.path() + "/Users/All Users/Sys.ini"; }
 
     Rig() {
-        SysLoadDeps deps{state,
-                         player,
-                         siblings,
-                         prompt,
-                         WebHomeLinks{[] { return QStringLiteral("http://home.example/manage"); },
-                                      [this](const QString& u) { signedOpened << u; },
-                                      [this](const QString& u) { plainOpened << u; }},
-                         sysIni(),
-                         home.path() + "/Skin/",
-                         [this](int code) { exits << code; },
-                         [] {}};
-        host = std::make_unique<SysLoad>(std::move(deps));
+        const auto address = [] { return QStringLiteral("http://home.example/manage"); };
+        const WebHomeLinks web{address, [this](const QString& u) { signedOpened << u; },
+                               [this](const QString& u) { plainOpened << u; }};
+        const auto exit = [this](int code) { exits << code; };
+        host = std::make_unique<SysLoad>(
+            SysLoadDeps{state, player, siblings, prompt, web, sysIni(), home.path() + "/Skin/", exit, [] {}});
     }
 };
 
@@ -142,8 +131,7 @@ private Q_SLOTS:
         // Yes, with the player not running: it is told (not started), the tray quits.
         rig.linkAnswers = {VbError::NoApplicationResponded};
         rig.host->trayMenu().close()->trigger();
-        QCOMPARE(rig.linkCalls.size(), 1);
-        QCOMPARE(rig.linkCalls[0].topic + rig.linkCalls[0].command, kPlayerTopic + "/Exit");
+        QCOMPARE(rig.linkCalls, QStringList{kPlayerTopic + "/Exit"});
         QVERIFY(rig.launcher.started.isEmpty());
         QCOMPARE(rig.exits, QList<int>{1});
         QVERIFY(!rig.host->trayIcon().isShown());

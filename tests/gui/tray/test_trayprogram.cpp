@@ -19,10 +19,9 @@
 #include <QTest>
 
 namespace {
-class FixedProbe : public ConnectionProbe {
+class OfflineProbe : public ConnectionProbe {
 public:
-    bool isConnected(QString* = nullptr) override { return online; }
-    bool online = false;
+    bool isConnected(QString* = nullptr) override { return false; }
 };
 
 struct Program {
@@ -30,25 +29,19 @@ struct Program {
     RecordingPrompt prompt;
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
-    FixedProbe probe;
-    QStringList linked;
-    bool lockFree = true;
-    QList<int> exits;
+    OfflineProbe probe;
     std::unique_ptr<TrayProgram> tray;
 
     bool start(const QStringList& arguments) {
-        TraySeams seams;
-        seams.prompt = &prompt;
-        seams.urls = &urls;
-        seams.launcher = &launcher;
-        seams.probe = &probe;
-        seams.link = [this](const QString& topic, const QString& command) {
-            linked << topic + " " + command;
-            return 0;
-        };
-        seams.tryAcquireInstance = [this] { return lockFree; };
-        seams.exit = [this](int code) { exits << code; };
-        seams.listen = false;
+        const TraySeams seams{.prompt = &prompt,
+                              .urls = &urls,
+                              .launcher = &launcher,
+                              .probe = &probe,
+                              .instPath = {},
+                              .link = [](const QString&, const QString&) { return 0; },
+                              .tryAcquireInstance = [] { return true; },
+                              .exit = [](int) {},
+                              .listen = false};
         tray = std::make_unique<TrayProgram>(arguments, seams);
         return tray->Main();
     }
