@@ -89,17 +89,6 @@ private Q_SLOTS:
         QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Normal);
     }
 
-    void playerStartHidesTheMainWindow() {
-        Rig rig;
-        rig.host->Load({});
-        rig.host->show();
-        rig.linkAnswers = {VbError::NoApplicationResponded};
-        rig.host->trayMenu().playBaby()->trigger();
-        QCOMPARE(rig.launcher.started.size(), 1);
-        QCOMPARE(rig.launcher.started[0].arguments, QStringList{"/B|||" + UserRecord().joined()});
-        QVERIFY(!rig.host->isVisible());
-    }
-
     void webHomeIsSignedOnlyWithTheParentsData() {
         Rig rig;
         rig.host->Load({});
