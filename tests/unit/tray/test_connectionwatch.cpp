@@ -115,20 +115,12 @@ private Q_SLOTS:
 
     void failingStepsDoNotStopTheTicks() {
         FakeProbe probe;
-        int downloads = 0;
         int reads = 0;
-        ConnectionWatch watch(
-            probe,
-            [&]() -> qint64 {
-                if (++reads == 1)
-                    throw std::runtime_error("database locked");
-                return 3;
-            },
-            [&]() -> bool {
-                if (++downloads == 1)
-                    throw VbError(VbError::FileNotFound);
-                return true;
-            });
+        int downloads = 0;
+        // The first read and the first download throw.
+        const auto read = [&]() -> qint64 { return ++reads == 1 ? throw std::runtime_error("locked") : 3; };
+        const auto download = [&]() -> bool { return ++downloads == 1 ? throw VbError(VbError::FileNotFound) : true; };
+        ConnectionWatch watch(probe, read, download);
         QSignalSpy icon(&watch, &ConnectionWatch::iconStateRequested);
         QSignalSpy notices(&watch, &ConnectionWatch::newNoticeAvailable);
 

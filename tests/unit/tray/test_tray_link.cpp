@@ -62,34 +62,24 @@ private Q_SLOTS:
     void playerCommandsAndStart() {
         TempProgramHome home;
         TrayState s;
-        s.BabyUser = record("b");
-        s.ParentUser = record("p");
         RecordingLauncher launcher;
         QStringList sent;
         QList<int> answers;
         int hidden = 0;
-        PlayerControl player(s, launcher,
-                             [&](const QString& topic, const QString& command) {
-                                 sent << topic + " " + command;
-                                 return answers.isEmpty() ? 0 : answers.takeFirst();
-                             },
-                             {});
+        const auto link = [&](const QString& topic, const QString& command) {
+            sent << topic + " " + command;
+            return answers.isEmpty() ? 0 : answers.takeFirst();
+        };
+        PlayerControl player(s, launcher, link, {});
         player.setHideMainWindow([&] { ++hidden; });
 
         s.applyStartCommand(QStringLiteral("/TRAY"), {}); // no Sys.ini: no player type
         QCOMPARE(player.defaultPlayerCommand(), QStringLiteral("/TRAY|||"));
-        s.PlayerType = QStringLiteral("BABYPLAYER");
-        QCOMPARE(player.defaultPlayerCommand(), "/B|||" + record("b").joined());
-
-        // The running player takes the command: nothing is started.
-        s.PlayerType = QStringLiteral("ParentPlayer");
-        player.OpenDefaultPlayer();
-        QCOMPARE(sent, QStringList{kPlayerTopic + " /U|||" + record("p").joined()});
-        QVERIFY(launcher.started.isEmpty());
 
         // Nobody answers: the player starts with the command and the main window hides.
         answers = {VbError::NoApplicationResponded};
         player.PlaySettings();
+        QCOMPARE(sent, QStringList{kPlayerTopic + " /PLAYSETTINGS"});
         QCOMPARE(launcher.started.size(), 1);
         QCOMPARE(launcher.started[0].program, home.path() + "/VantobelPlay");
         QCOMPARE(launcher.started[0].arguments, QStringList{"/PLAYSETTINGS"});
