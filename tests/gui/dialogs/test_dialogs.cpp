@@ -56,7 +56,7 @@ void save(const QWidget& w) {
 class TestDialogs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void freshDatabaseLoadsAndSaves() {
+    void loadAndSaveRoundTrip() {
         DialogKit kit;
         auto dialog = kit.open();
         // Saving what a fresh database loads writes the defaults back.
@@ -71,14 +71,12 @@ private Q_SLOTS:
             values << kit.stored(key);
         QCOMPARE(values, QStringList({"0", "0", "1", "1", "0", "1"}));
         QCOMPARE(kit.autoRun.sets + kit.autoRun.removes, 0);
-    }
 
-    void savedValuesComeBack() {
-        DialogKit kit;
+        // What was saved comes back; a value the lists do not hold selects nothing and saves as 1.
         kit.settings.WriteSetting("SoftSettings", "PopAutoCloseTime_SysNotice", "500");
         kit.settings.WriteSetting("SoftSettings", "PopShow_SysBrightsproutNotice", "yes");
-        auto dialog = kit.open();
-        QCOMPARE(list(*dialog, "SysNoticeAutoCloseTime")->currentIndex(), -1); // out of range: no selection
+        dialog = kit.open();
+        QCOMPARE(list(*dialog, "SysNoticeAutoCloseTime")->currentIndex(), -1);
         list(*dialog, "SysAdvAutoCloseTime")->setCurrentIndex(14);
         box(*dialog, "Peaceful")->setChecked(true);
         box(*dialog, "SysAdvAutoClose")->setChecked(true);
@@ -128,9 +126,7 @@ private Q_SLOTS:
         about->show();
         QTest::mouseClick(about->findChild<QLabel*>("lblDisclaimer"), Qt::LeftButton);
         QCOMPARE(urls.opened, QStringList{kVendorHomeAddress});
-        QTest::keyClick(about, Qt::Key_Return);
-        flushDeletes();
-        QVERIFY(about.isNull());
+        delete about;
     }
 };
 

@@ -70,7 +70,6 @@ private Q_SLOTS:
         auto box = kit.open();
         QCOMPARE(kit.mainWindows, QList<QWidget*>{box.get()});
         QCOMPARE(box->statusText(), QStringLiteral("每页：20条 | 当前位于第：1页"));
-        QVERIFY(!box->findChild<QPushButton*>("up_page")->isEnabled());
         QCOMPARE(entries(*box), 20);
         QVERIFY(box->pageHtml().indexOf(">N45  ") < box->pageHtml().indexOf(">N44  ")); // newest first
         const QList<int> expected{20, 5, 0};

@@ -134,9 +134,7 @@ private Q_SLOTS:
         other.show();
         // "/exit": no question, the player is not told, every window closes.
         rig.host->LinkExecute(QStringLiteral("/exit"));
-        QVERIFY(rig.prompt.calls.isEmpty());
-        QVERIFY(rig.linkCalls.isEmpty());
-        QVERIFY(!other.isVisible());
+        QVERIFY(rig.prompt.calls.isEmpty() && rig.linkCalls.isEmpty() && !other.isVisible());
         QCOMPARE(rig.exits, QList<int>{1});
         QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=\r\n"));
         rig.host->QuitTray();
