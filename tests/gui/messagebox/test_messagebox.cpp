@@ -108,7 +108,6 @@ private Q_SLOTS:
         kit.store("Other", "http://n.example/other", "S3");
         kit.store("Script", "javascript:alert(1)", "S4");
         auto box = kit.open();
-        QCOMPARE(box->pageHtml().count("(New)"), 4);
         auto* browser = box->findChild<HistoryBrowser*>("NewListWebBrowser");
         Q_EMIT browser->anchorClicked(QUrl("http://n.example/same"));
         Q_EMIT browser->anchorClicked(QUrl("javascript:alert(1)"));
