@@ -5,6 +5,7 @@
 #include "SiblingPrograms.h"
 #include "Skin.h"
 #include "TestFiles.h"
+#include "TrayIcon.h"
 #include "TrayState.h"
 #include "TrayTexts.h"
 
@@ -84,6 +85,15 @@ private Q_SLOTS:
         QVERIFY(writeFile(c.skinPath, "X{}\n/* [Soft] */\nY{}\n"));
         QVERIFY(engine.LoadSkin(c.skinPath, c.scheme));
         QCOMPARE(engine.styleSheet(), QStringLiteral("X{}\nY{}\n"));
+    }
+
+    // Every left-button release opens the player, also the second of a quick pair,
+    // which X11 reports as a double click; only the right button raises the menu.
+    void trayClicks() {
+        QCOMPARE(decodeActivation(QSystemTrayIcon::Trigger), TrayClick::OpenDefaultPlayer);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::DoubleClick), TrayClick::OpenDefaultPlayer);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::Context), TrayClick::ShowMenu);
+        QCOMPARE(decodeActivation(QSystemTrayIcon::MiddleClick), TrayClick::None);
     }
 };
 
