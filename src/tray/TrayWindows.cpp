@@ -50,6 +50,9 @@ void TrayWindows::openSettings() {
     if (!m_settings) {
         m_settings = new SysSettings(SysSettingsDeps{m_deps.settings, m_deps.autoRun, m_deps.prompt});
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        // A new dialog must show what is stored: saving its designed defaults would
+        // overwrite the user's choices and remove the autorun entry.
+        m_settings->load();
     }
     bringForward(m_settings);
 }

@@ -12,6 +12,7 @@
 #include "TrayWindows.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -86,6 +87,12 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
         QVERIFY(text.contains(QCoreApplication::applicationFilePath()) && text.contains(QStringLiteral("/TRAY")));
+
+        // The settings item opens the dialog filled from what is stored.
+        p.tray->host()->trayMenu().setting()->trigger();
+        const SysSettings* dialog = p.tray->windows()->settingsDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->findChild<QCheckBox*>(QStringLiteral("KestavelSoft_AutoRun"))->isChecked());
     }
 };
 
