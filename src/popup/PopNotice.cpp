@@ -9,6 +9,7 @@
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
+#include "TickInterval.h"
 #include "WindowMetrics.h"
 
 #include <QCloseEvent>
@@ -30,12 +31,6 @@ QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
     return label;
 }
 } // namespace
-
-int popCountIntervalMs() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VANTOBEL_TRAY_TICK_MS", &ok);
-    return ok && ms > 0 ? ms : 1000;
-}
 
 QString webAddressToOpen(const QString& address) {
     if (isWebAddress(address))
@@ -134,7 +129,7 @@ void PopNotice::load(const pugi::xml_document* notice) {
     m_moveTimer.setInterval(10);
     connect(&m_moveTimer, &QTimer::timeout, this, &PopNotice::moveTick);
     m_moveTimer.start();
-    m_countTimer.setInterval(popCountIntervalMs());
+    m_countTimer.setInterval(oneSecondTickMs());
     connect(&m_countTimer, &QTimer::timeout, this, &PopNotice::countTick);
     m_countTimer.start();
     const QRect screen = screenRect();

@@ -142,6 +142,3 @@ private:
     QLabel* m_details = nullptr;
     NoticeBrowser* m_browser = nullptr;
 };
-
-// The count timer's interval: 1000 ms unless VANTOBEL_TRAY_TICK_MS names another.
-int popCountIntervalMs();

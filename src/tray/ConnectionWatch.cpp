@@ -29,12 +29,6 @@ ConnectionWatch::ConnectionWatch(ConnectionProbe& probe, UnreadCount unreadCount
     connect(&m_noticeTimer, &QTimer::timeout, this, &ConnectionWatch::onNoticeTick);
 }
 
-int ConnectionWatch::tickIntervalMs() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VANTOBEL_TRAY_TICK_MS", &ok);
-    return ok && ms > 0 ? ms : kDefaultTickMs;
-}
-
 void ConnectionWatch::start() {
     if (!m_connectionTimer.isActive())
         m_connectionTimer.start();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TickInterval.h"
 #include "TrayIconState.h"
 
 #include <QObject>
@@ -23,7 +24,6 @@ public:
     using UnreadCount = std::function<qint64()>;
     using NoticeDownload = std::function<bool()>;
 
-    static constexpr int kDefaultTickMs = 1000;
     static constexpr qint32 kUnreadRefreshTicks = 300;
     static constexpr qint32 kDownloadTicks = 600;
 
@@ -31,9 +31,6 @@ public:
     // notice and answers true when a pop-up should show it.
     ConnectionWatch(ConnectionProbe& probe, UnreadCount unreadCount, NoticeDownload download,
                     QObject* parent = nullptr);
-
-    // The one-second interval, or VANTOBEL_TRAY_TICK_MS when it holds a positive number.
-    static int tickIntervalMs();
 
     // Starts the connection timer; it runs from then on.
     void start();
@@ -67,7 +64,7 @@ private:
     ConnectionProbe& m_probe;
     UnreadCount m_unreadCount;
     NoticeDownload m_download;
-    const int m_tickMs = tickIntervalMs();
+    const int m_tickMs = oneSecondTickMs();
     QTimer m_connectionTimer;
     QTimer m_noticeTimer;
     qint32 m_connectTicks = 0;

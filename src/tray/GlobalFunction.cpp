@@ -32,6 +32,8 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
+#include <utility>
 
 QList<SiblingEntry> siblingEntries(const Settings& settings) {
     QList<SiblingEntry> entries;
@@ -88,6 +90,8 @@ struct TrayProgram::Parts {
     std::unique_ptr<TrayWindows> windows;
     std::unique_ptr<ConnectionWatch> watch;
     std::unique_ptr<LinkServer> linkServer;
+    QStringList earlyCommands;
+    bool hostLoaded = false;
 };
 
 TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) : m(std::make_unique<Parts>()) {
@@ -165,6 +169,19 @@ bool TrayProgram::Main() {
             return false;
     }
 
+    // Listen as soon as this copy is the tray: a second start forwards only for a
+    // moment, and a broken configuration's message box can hold start-up much longer.
+    if (m->seams.listen) {
+        m->linkServer = std::make_unique<LinkServer>();
+        QObject::connect(m->linkServer.get(), &LinkServer::commandReceived, [this](const QString& command) {
+            if (m->hostLoaded)
+                m->host->LinkExecute(command);
+            else
+                m->earlyCommands.append(command);
+        });
+        m->linkServer->listen(kTrayTopic);
+    }
+
     resumeNext([&] { m->settings->LoadSettings(); });
 
     SysLoadDeps deps{m->state,
@@ -195,12 +212,14 @@ bool TrayProgram::Main() {
                      [this] { m->windows->openNotice(); });
     m->host->Load(siblingEntries(*m->settings));
 
-    if (m->seams.listen) {
-        m->linkServer = std::make_unique<LinkServer>();
-        QObject::connect(m->linkServer.get(), &LinkServer::commandReceived, m->host.get(),
-                         [this](const QString& command) { m->host->LinkExecute(command); });
-        m->linkServer->listen(kTrayTopic);
-    }
+    // Commands that came in while the host was being built run in their order once
+    // the event loop does (so that an early "/exit" can end it).
+    QTimer::singleShot(0, m->host.get(), [this] {
+        m->hostLoaded = true;
+        for (const QString& command : std::exchange(m->earlyCommands, {}))
+            m->host->LinkExecute(command);
+    });
+
     if (m->seams.listen) {
         // Log-off usually ends programs with a signal: close as the host would, so
         // Sys.ini still records the served player.

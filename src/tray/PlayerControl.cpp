@@ -62,18 +62,19 @@ void PlayerControl::PlaySettings() {
     RunPlayer(QStringLiteral("/PLAYSETTINGS"));
 }
 
-QString PlayerControl::SendToPlayer(const QString& command) {
+int PlayerControl::execute(const QString& topic, const QString& command) {
     int result = 0;
-    const int thrown = jumpToHandler([&] { result = m_link(kPlayerTopic, command); });
-    if (thrown != 0)
-        result = thrown;
+    const int thrown = jumpToHandler([&] { result = m_link(topic, command); });
+    return thrown != 0 ? thrown : result;
+}
+
+QString PlayerControl::SendToPlayer(const QString& command) {
+    const int result = execute(kPlayerTopic, command);
     return result == 0 ? QString() : QString::number(result);
 }
 
 int PlayerControl::ForwardToRunningTray(const QString& command) {
-    int result = 0;
-    const int thrown = jumpToHandler([&] { result = m_link(kTrayTopic, command); });
-    return thrown != 0 ? thrown : result;
+    return execute(kTrayTopic, command);
 }
 
 QString PlayerControl::versionText(const QString& fileVersion) {

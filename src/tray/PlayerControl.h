@@ -47,6 +47,9 @@ public:
     bool RunUpdate();
 
 private:
+    // One command on a link topic: the link's answer, or the number of what failed.
+    int execute(const QString& topic, const QString& command);
+
     TrayState& m_state;
     ProcessLauncher& m_launcher;
     LinkClient m_link;

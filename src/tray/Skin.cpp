@@ -77,9 +77,9 @@ QString skinFolder() {
 
 SkinChoice readSkinChoice(const QString& folder) {
     SkinChoice choice;
-    const QString ini = folder + QStringLiteral("DefaultSkin.ini");
-    choice.skinPath = folder + FileOperate::IniValue(FileOperate::ReadTextLines(ini), QStringLiteral("SkinFile"));
-    choice.scheme = FileOperate::IniValue(FileOperate::ReadTextLines(ini), QStringLiteral("SkinIniFile"));
+    const QString lines = FileOperate::ReadTextLines(folder + QStringLiteral("DefaultSkin.ini"));
+    choice.skinPath = folder + FileOperate::IniValue(lines, QStringLiteral("SkinFile"));
+    choice.scheme = FileOperate::IniValue(lines, QStringLiteral("SkinIniFile"));
     return choice;
 }
 

@@ -39,17 +39,17 @@ MessageBox* TrayWindows::messageBox() const {
 }
 
 void TrayWindows::openAbout() {
-    if (!m_about) {
+    if (!m_about)
         m_about = new sAbout(AboutDeps{m_deps.player.PlayerVersion(), m_deps.urls});
-        m_about->setAttribute(Qt::WA_DeleteOnClose);
-    }
     bringForward(m_about);
 }
 
 void TrayWindows::openSettings() {
     if (!m_settings) {
         m_settings = new SysSettings(SysSettingsDeps{m_deps.settings, m_deps.autoRun, m_deps.prompt});
-        m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        // A new dialog must show what is stored: saving its designed defaults would
+        // overwrite the user's choices and remove the autorun entry.
+        m_settings->load();
     }
     bringForward(m_settings);
 }
@@ -63,7 +63,6 @@ void TrayWindows::openMessageBox() {
     m_messageBox =
         new MessageBox(MessageBoxDeps{m_deps.history, m_deps.urls, m_deps.prompt, [&host] { host.UpdSysLoadIco(); },
                                       [&host](QWidget* window) { host.setMainWindow(window); }});
-    m_messageBox->setAttribute(Qt::WA_DeleteOnClose);
     bringForward(m_messageBox);
 }
 

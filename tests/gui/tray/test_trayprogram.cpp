@@ -12,11 +12,15 @@
 #include "TrayWindows.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QTest>
+#include <QtEndian>
+#include <functional>
 
 namespace {
 class OfflineProbe : public ConnectionProbe {
@@ -24,15 +28,25 @@ public:
     bool isConnected(QString* = nullptr) override { return false; }
 };
 
+// Runs a hook whenever a message box would show (the box is modal in the program).
+struct HookPrompt : RecordingPrompt {
+    std::function<void()> hook;
+    PromptAnswer show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons) override {
+        if (hook)
+            hook();
+        return RecordingPrompt::show(text, title, icon, buttons);
+    }
+};
+
 struct Program {
     TempProgramHome home;
-    RecordingPrompt prompt;
+    HookPrompt prompt;
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
     OfflineProbe probe;
     std::unique_ptr<TrayProgram> tray;
 
-    bool start(const QStringList& arguments) {
+    bool start(const QStringList& arguments, bool listen = false) {
         const TraySeams seams{.prompt = &prompt,
                               .urls = &urls,
                               .launcher = &launcher,
@@ -41,7 +55,7 @@ struct Program {
                               .link = [](const QString&, const QString&) { return 0; },
                               .tryAcquireInstance = [] { return true; },
                               .exit = [](int) {},
-                              .listen = false};
+                              .listen = listen};
         tray = std::make_unique<TrayProgram>(arguments, seams);
         return tray->Main();
     }
@@ -78,6 +92,32 @@ private Q_SLOTS:
         QCOMPARE(p.tray->windows()->messageBox(), second.data());
     }
 
+    void commandsForwardedDuringStartUpAreKept() {
+        // A broken configuration holds start-up in its message box; a start forwarding
+        // its command line meanwhile must reach this tray, not find nobody listening.
+        Program p;
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", p.home.path().toUtf8());
+        QLocalSocket forwarder;
+        p.prompt.hook = [&forwarder] {
+            if (forwarder.state() != QLocalSocket::UnconnectedState)
+                return;
+            forwarder.connectToServer(linkSocketPath(kTrayTopic));
+            QByteArray message(4, '\0');
+            const QByteArray command = "/b|||opt|||a|||b|||c";
+            qToBigEndian<quint32>(quint32(command.size()), message.data());
+            if (forwarder.waitForConnected(1000)) {
+                forwarder.write(message + command);
+                forwarder.waitForBytesWritten(1000);
+            }
+        };
+        QVERIFY(p.start({QStringLiteral("/tray")}, true));
+        QCOMPARE(p.prompt.calls.value(0).text, QStringLiteral("Err.SysSettings"));
+        QTRY_COMPARE(p.tray->state().PlayerType, QStringLiteral("BabyPlayer"));
+        QCOMPARE(p.tray->state().BabyUser.Field[2], QStringLiteral("c"));
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    }
+
     void autorunEntryStartsThisTray() {
         Program p;
         QVERIFY(p.start({QStringLiteral("/tray|||HiddenTrayIco")}));
@@ -86,6 +126,12 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
         QVERIFY(text.contains(QCoreApplication::applicationFilePath()) && text.contains(QStringLiteral("/TRAY")));
+
+        // The settings item opens the dialog filled from what is stored.
+        p.tray->host()->trayMenu().setting()->trigger();
+        const SysSettings* dialog = p.tray->windows()->settingsDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->findChild<QCheckBox*>(QStringLiteral("KestavelSoft_AutoRun"))->isChecked());
     }
 };
 
