@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -15,8 +16,10 @@ int g_signalFds[2] = {-1, -1};
 std::atomic<bool> g_taken{false};
 
 extern "C" void onTerminationSignal(int number) {
+    const int savedErrno = errno; // the interrupted code may be about to read it
     const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t written = ::write(g_signalFds[0], &byte, 1);
+    errno = savedErrno;
 }
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
