@@ -36,7 +36,7 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     bool failed = false;
     QByteArray body;
 
-    const qint64 cap = m_maxBytes;
+    const qint64 cap = kMaxBytes;
     const auto takeAvailable = [&] {
         if (failed)
             return;

@@ -91,7 +91,6 @@ void Settings::LoadSettings() {
 }
 
 void Settings::LoadSettingsFrom(const QString& path) {
-    m_path = path;
     m_dom = std::make_unique<pugi::xml_document>();
     const QByteArray text = FileOperate::ReadTextFile(QStringLiteral("utf-8"), path).toUtf8();
     if (!ParseXmlDocument(*m_dom, text, pugi::encoding_utf8)) {
