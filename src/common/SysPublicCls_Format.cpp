@@ -8,6 +8,7 @@
 #include "VbError.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -16,6 +17,9 @@ qint64 loopCount(const QVariant& n) {
     if (SysPublicCls::isNull(n))
         throw VbError(VbError::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
     const double limit = VbConvert::toNumber(n);
+    // The runtime's loop counter is a Long; a bound past it (or not a number) overflows.
+    if (std::isnan(limit) || limit > std::numeric_limits<qint32>::max())
+        throw VbError(VbError::Overflow, QStringLiteral("Overflow"));
     return limit < 1.0 ? 0 : static_cast<qint64>(std::floor(limit));
 }
 
@@ -96,7 +100,7 @@ qint32 SysPublicCls::AutoSzStr(const QVariant& Num) {
     if (digits < 0)
         throw VbError(VbError::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
     // Ten nines no longer fit the 32-bit integer the digits are converted to.
-    if (digits >= 10)
+    if (!(digits < 10)) // also not a number
         throw VbError(VbError::Overflow, QStringLiteral("Overflow"));
     const double nines = std::pow(10.0, digits) - 1.0;
     const double value = VbConvert::roundHalfEven(static_cast<double>(m_random.next()) * nines + 1.0);

@@ -48,12 +48,8 @@ QString ApiMold::SignedLoginAddress(const QString& target) {
     // One time text: digested and sent, so the server can repeat the digest.
     const QString t = m_clock.now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString userName = m_state.ParentUser.Field[1];
-
-    const QString u = SysPublicCls::SafeRequest(userName, 1, 0);
-    const QString p = SysPublicCls::SafeRequest(m_state.ActiveUserField3, 1, 0);
-    const QString m1 = MD5(p, 16);
-    const QString m2 = ApiMd5(u + m1);
-    const QString check = ApiMd5(m2 + t);
+    // One key text for both keyed digests: two fetches could disagree when the first fails.
+    const QString check = LoginCheckDigest(WebApiData(), userName, m_state.ActiveUserField3, t);
 
     const QString base =
         m_settings.SettingValue(QStringLiteral("url"), QStringLiteral("/Root/Server/InterfaceUserServer"));

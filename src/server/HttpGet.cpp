@@ -36,7 +36,7 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     bool failed = false;
     QByteArray body;
 
-    const qint64 cap = m_maxBytes;
+    const qint64 cap = kMaxBytes;
     const auto takeAvailable = [&] {
         if (failed)
             return;
@@ -65,6 +65,9 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     if (!reply->isFinished())
         loop.exec(); // timers, clicks and link executes go on meanwhile
     timer.stop();
+    // The wait also ends when the program quits; a transfer still running then is no answer.
+    if (!reply->isFinished())
+        failed = true;
     takeAvailable();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -22,7 +22,7 @@ using HttpHeaders = QList<std::pair<QByteArray, QByteArray>>;
 class HttpGet {
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
-    static constexpr qint64 kDefaultMaxBytes = 1024 * 1024;
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
 
     virtual ~HttpGet() = default;
     virtual HttpResult get(const QString& address);
@@ -30,11 +30,7 @@ public:
     virtual HttpResult get(const QString& address, const HttpHeaders& headers);
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
-    int timeoutMs() const { return m_timeoutMs; }
-    qint64 maxBytes() const { return m_maxBytes; }
 
 private:
     int m_timeoutMs = kDefaultTimeoutMs;
-    qint64 m_maxBytes = kDefaultMaxBytes;
 };

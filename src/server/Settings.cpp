@@ -8,13 +8,22 @@
 
 namespace {
 
-// Every text and CDATA piece below node, in document order.
-void collectText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            collectText(child, out);
+// Every text and CDATA piece below root, in document order. Walked without recursion:
+// a notice comes from the network, and a deep enough nesting would overflow the stack.
+void collectText(const pugi::xml_node& root, std::string& out) {
+    for (pugi::xml_node node = root.first_child(); node;) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            out += node.value();
+        else if (node.type() == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (!node.next_sibling()) {
+            node = node.parent();
+            if (node == root)
+                return;
+        }
+        node = node.next_sibling();
     }
 }
 
@@ -91,7 +100,6 @@ void Settings::LoadSettings() {
 }
 
 void Settings::LoadSettingsFrom(const QString& path) {
-    m_path = path;
     m_dom = std::make_unique<pugi::xml_document>();
     const QByteArray text = FileOperate::ReadTextFile(QStringLiteral("utf-8"), path).toUtf8();
     if (!ParseXmlDocument(*m_dom, text, pugi::encoding_utf8)) {

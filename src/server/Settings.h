@@ -32,10 +32,8 @@ public:
     // Every node at path (the sibling-program list).
     QList<pugi::xml_node> SelectNodes(const QString& path) const;
     const pugi::xml_document* SettingsDom() const { return m_dom.get(); }
-    QString SettingsPath() const { return m_path; }
 
 private:
     Prompt& m_prompt;
-    QString m_path;
     std::unique_ptr<pugi::xml_document> m_dom;
 };

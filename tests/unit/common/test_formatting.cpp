@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <cmath>
+#include <limits>
 
 namespace {
 const QVariant kNull = QVariant::fromValue(nullptr);
@@ -56,6 +58,10 @@ private Q_SLOTS:
         QCOMPARE(cls.AutoSzStr(1), 6);  // 5.5: the even neighbour is up
         QCOMPARE(cls.AutoSzStr(2), 50); // 50.5: the even neighbour is down
         QCOMPARE(errorOf([&] { cls.AutoSzStr(10); }), 6);
+        // Bounds no counter can reach overflow instead of converting out of range.
+        QCOMPARE(errorOf([&] { cls.AutoSzStr(std::nan("")); }), 6);
+        QCOMPARE(errorOf([&] { cls.AutoZmStr(1e300); }), 6);
+        QCOMPARE(errorOf([&] { cls.YMdDateTimeSNoStrTwo(std::numeric_limits<double>::infinity()); }), 6);
         QCOMPARE(SysPublicCls::OneToTwoStr(5), QVariant(QStringLiteral("05")));
         for (const char* yes : {" 12 ", "+.5", "2.5E-2", "&HFF"})
             QCOMPARE(SysPublicCls::IsNumbStr(QString::fromLatin1(yes)), QVariant(QString::fromLatin1(yes)));

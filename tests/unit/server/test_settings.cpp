@@ -49,6 +49,17 @@ private Q_SLOTS:
                  QStringList({"Brightsprout识字卡片", "故事屋", "", "Diary"}));
     }
 
+    // A notice arrives from the network; a deeply nested one must not run the reader out of stack.
+    void deepNestingReadsItsText() {
+        constexpr int depth = 400000;
+        QByteArray xml = "<Root><Notice><Title>";
+        xml += QByteArray("<a>").repeated(depth) + "x" + QByteArray("</a>").repeated(depth) + "y";
+        xml += "</Title></Notice></Root>";
+        pugi::xml_document doc;
+        QVERIFY(ParseXmlDocument(doc, xml));
+        QCOMPARE(NodeValue(&doc, "text", "/Root/Notice/Title"), QString("xy"));
+    }
+
     void brokenFileWarnsOnceAndEverythingIsEmpty_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("missing") << QByteArray();

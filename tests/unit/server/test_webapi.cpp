@@ -34,6 +34,25 @@ private Q_SLOTS:
         QVERIFY(ticks > 0); // timers went on while the request waited
     }
 
+    // Leaving the wait early (the program quitting while a body still arrives) is no
+    // complete answer, even though the status line came.
+    void unfinishedAnswerFailsWhenTheWaitEnds() {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost, 0);
+        connect(&server, &QTcpServer::newConnection, [&] {
+            QTcpSocket* s = server.nextPendingConnection();
+            s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nA|||B|||C");
+        });
+        HttpResult result;
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
+            result = HttpGet().get(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort()));
+        });
+        QCoreApplication::exec();
+        QVERIFY(!result.ok());
+        QVERIFY(result.body.isEmpty());
+    }
+
     void keyTextIsCachedAfterThreeFields() {
         LocalHttp key({LocalReply(200, "A|||B|||C"), LocalReply(200, "X|||Y|||Z")});
         ApiKit kit(key.base() + "/api/key");
