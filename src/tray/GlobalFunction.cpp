@@ -64,14 +64,6 @@ struct TrayProgram::Parts {
     SingleInstance single;
     LinuxConnectionProbe linuxProbe;
 
-    Clock* clock = nullptr;
-    RandomSource* random = nullptr;
-    Prompt* prompt = nullptr;
-    UrlOpener* urls = nullptr;
-    ProcessLauncher* launcher = nullptr;
-    AutoRunStore* autoRun = nullptr;
-    ConnectionProbe* probe = nullptr;
-
     TrayState state;
     std::unique_ptr<SysPublicCls> publicCls;
     std::unique_ptr<TerminationSignals> termination;
@@ -98,13 +90,20 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) :
     m->arguments = std::move(argumentsWithoutProgram);
     m->seams = std::move(seams);
     TraySeams& s = m->seams;
-    m->clock = s.clock ? s.clock : &m->systemClock;
-    m->random = s.random ? s.random : &m->systemRandom;
-    m->prompt = s.prompt ? s.prompt : &m->qtPrompt;
-    m->urls = s.urls ? s.urls : &m->desktopUrls;
-    m->launcher = s.launcher ? s.launcher : &m->qtLauncher;
-    m->autoRun = s.autoRun ? s.autoRun : &m->xdgAutoRun;
-    m->probe = s.probe ? s.probe : &m->linuxProbe;
+    if (!s.clock)
+        s.clock = &m->systemClock;
+    if (!s.random)
+        s.random = &m->systemRandom;
+    if (!s.prompt)
+        s.prompt = &m->qtPrompt;
+    if (!s.urls)
+        s.urls = &m->desktopUrls;
+    if (!s.launcher)
+        s.launcher = &m->qtLauncher;
+    if (!s.autoRun)
+        s.autoRun = &m->xdgAutoRun;
+    if (!s.probe)
+        s.probe = &m->linuxProbe;
     if (!s.instPath)
         s.instPath = [this](const QString& section) { return m->instPaths.instPath(section); };
     if (!s.link)
@@ -114,19 +113,20 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) :
     if (!s.exit)
         s.exit = [](int code) { QCoreApplication::exit(code); };
 
-    m->settings = std::make_unique<Settings>(*m->prompt);
-    m->api = std::make_unique<ApiMold>(*m->settings, m->http, *m->urls, *m->clock, *m->prompt, m->state);
+    m->settings = std::make_unique<Settings>(*m->seams.prompt);
+    m->api =
+        std::make_unique<ApiMold>(*m->settings, m->http, *m->seams.urls, *m->seams.clock, *m->seams.prompt, m->state);
     m->user = std::make_unique<UserBabyLoginMode>(m->state);
-    m->conn = std::make_unique<LocalConn>(*m->user, *m->prompt);
+    m->conn = std::make_unique<LocalConn>(*m->user, *m->seams.prompt, *m->seams.clock);
     m->history = std::make_unique<HistoryTable>(*m->conn);
     m->softSettings = std::make_unique<SettingsTable>(*m->conn);
     m->news = std::make_unique<WebNews>(*m->settings, m->http, *m->history, m->state);
-    m->player = std::make_unique<PlayerControl>(m->state, *m->launcher, s.link, [](const QString& path) {
+    m->player = std::make_unique<PlayerControl>(m->state, *m->seams.launcher, s.link, [](const QString& path) {
         CsFileProperties properties;
         properties.FindFileInfo(path);
         return properties.FileVersion();
     });
-    m->siblings = std::make_unique<SiblingLauncher>(m->state, s.instPath, *m->launcher, *m->prompt,
+    m->siblings = std::make_unique<SiblingLauncher>(m->state, s.instPath, *m->seams.launcher, *m->seams.prompt,
                                                     [this](const QString& address) { m->api->OpenUrl(address); });
 }
 
@@ -142,7 +142,7 @@ PlayerControl& TrayProgram::player() {
     return *m->player;
 }
 AutoRunStore& TrayProgram::autoRun() {
-    return *m->autoRun;
+    return *m->seams.autoRun;
 }
 const Settings& TrayProgram::settings() {
     return *m->settings;
@@ -156,7 +156,7 @@ TrayWindows* TrayProgram::windows() {
 
 bool TrayProgram::Main() {
     resumeNext([&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
-    m->publicCls = std::make_unique<SysPublicCls>(*m->clock, *m->random);
+    m->publicCls = std::make_unique<SysPublicCls>(*m->seams.clock, *m->seams.random);
 
     if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
         StartupGate gate;
@@ -187,7 +187,7 @@ bool TrayProgram::Main() {
     SysLoadDeps deps{m->state,
                      *m->player,
                      *m->siblings,
-                     *m->prompt,
+                     *m->seams.prompt,
                      WebHomeLinks{
                          [this] {
                              return m->settings->SettingValue(QStringLiteral("url"),
@@ -201,12 +201,12 @@ bool TrayProgram::Main() {
                      m->seams.exit,
                      [this] { m->watch->start(); }};
     m->host = std::make_unique<SysLoad>(std::move(deps));
-    m->windows = std::make_unique<TrayWindows>(
-        TrayWindowsDeps{*m->host, *m->player, *m->softSettings, *m->history, *m->autoRun, *m->publicCls, *m->urls,
-                        *m->prompt, *m->clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
+    m->windows = std::make_unique<TrayWindows>(TrayWindowsDeps{
+        *m->host, *m->player, *m->softSettings, *m->history, *m->seams.autoRun, *m->publicCls, *m->seams.urls,
+        *m->seams.prompt, *m->seams.clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
     // The watch's looks go to the icon; each new notice gets its own pop-up.
     m->watch = std::make_unique<ConnectionWatch>(
-        *m->probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
+        *m->seams.probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
     QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
     QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
                      [this] { m->windows->openNotice(); });

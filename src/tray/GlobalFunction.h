@@ -23,7 +23,7 @@ class TrayWindows;
 class UrlOpener;
 
 // Replacements for the program's contacts with the outside world. Anything left
-// empty is the real thing.
+// empty is the real thing; the program fills those in when it is built.
 struct TraySeams {
     Clock* clock = nullptr;
     RandomSource* random = nullptr;
