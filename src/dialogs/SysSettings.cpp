@@ -55,10 +55,10 @@ SysSettings::SysSettings(SysSettingsDeps deps, QWidget* parent) : QDialog(parent
     buildWidgets();
 }
 
-QComboBox* SysSettings::minuteList(QWidget* parent, const QString& name, int l, int t, int w, int h) {
+QComboBox* SysSettings::minuteList(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
-    list->setGeometry(twips(l, t, w, h));
+    list->setGeometry(geometry);
     for (int i = 0; i < 100; ++i)
         list->addItem(QString::number(i + 1) + QStringLiteral("分钟"), i + 1);
     list->setCurrentIndex(-1);
@@ -90,59 +90,53 @@ void SysSettings::buildWidgets() {
     frame3->setObjectName(QStringLiteral("Frame3"));
     frame3->setGeometry(twips(100, 600, 7230, 2775));
 
-    const auto box = [frame3](const QString& name, const QString& text, int l, int t, int w, int h) {
+    // One notice kind per row: subscribe box, minute list, "后，", close box, in twips.
+    struct RowLayout {
+        Row* row;
+        const char16_t* suffix;
+        const char16_t* caption;
+        QRect show, minutes, later, autoClose;
+        bool fixedOn; // subscribed always; the box only shows it
+    };
+    const RowLayout layouts[] = {
+        {&m_brightsprout, u"SysBrightsproutNotice", u"订阅《Brightsprout培养计划》通知，新消息显示",
+         twips(240, 360, 4095, 255), twips(4200, 315, 1335, 300), twips(5640, 390, 375, 255),
+         twips(5995, 360, 1200, 255), false},
+        {&m_adv, u"SysAdv", u"订阅系统广告，新消息显示", twips(240, 960, 2535, 255), twips(2745, 930, 1335, 300),
+         twips(4200, 1005, 375, 255), twips(4560, 960, 1215, 255), false},
+        {&m_newList, u"SysNewList", u"订阅系统最新信息，新消息显示", twips(240, 1560, 2895, 255),
+         twips(3120, 1530, 1335, 300), twips(4560, 1605, 375, 255), twips(4920, 1560, 1215, 255), true},
+        {&m_notice, u"SysNotice", u"订阅系统公告，新消息显示", twips(240, 2160, 2655, 255),
+         twips(2760, 2115, 1335, 300), twips(4200, 2160, 375, 255), twips(4560, 2145, 1215, 255), true},
+    };
+    const auto box = [frame3](const QString& name, const QString& text, const QRect& geometry) {
         auto* b = new QCheckBox(text, frame3);
         b->setObjectName(name);
-        b->setGeometry(twips(l, t, w, h));
+        b->setGeometry(geometry);
         return b;
     };
-    const auto label = [frame3](int l, int t, int w, int h) {
-        auto* b = new QLabel(QStringLiteral("后，"), frame3);
-        b->setGeometry(twips(l, t, w, h));
-    };
-    const auto line = [frame3](int y) {
+    const int separators[] = {720, 1320, 1920};
+    for (int y : separators) {
         auto* l = new QFrame(frame3);
         l->setFrameShape(QFrame::HLine);
         l->setFrameShadow(QFrame::Sunken);
         l->setGeometry(twips(120, y, 7080, 30));
-    };
-
-    m_brightsprout.suffix = QStringLiteral("SysBrightsproutNotice");
-    m_brightsprout.show = box(QStringLiteral("SysBrightsproutNotice"),
-                              QStringLiteral("订阅《Brightsprout培养计划》通知，新消息显示"), 240, 360, 4095, 255);
-    m_brightsprout.minutes =
-        minuteList(frame3, QStringLiteral("SysBrightsproutNoticeAutoCloseTime"), 4200, 315, 1335, 300);
-    label(5640, 390, 375, 255);
-    m_brightsprout.autoClose =
-        box(QStringLiteral("SysBrightsproutNoticeAutoClose"), QStringLiteral("自动关闭。"), 5995, 360, 1200, 255);
-    line(720);
-
-    m_adv.suffix = QStringLiteral("SysAdv");
-    m_adv.show = box(QStringLiteral("SysAdv"), QStringLiteral("订阅系统广告，新消息显示"), 240, 960, 2535, 255);
-    m_adv.minutes = minuteList(frame3, QStringLiteral("SysAdvAutoCloseTime"), 2745, 930, 1335, 300);
-    label(4200, 1005, 375, 255);
-    m_adv.autoClose = box(QStringLiteral("SysAdvAutoClose"), QStringLiteral("自动关闭。"), 4560, 960, 1215, 255);
-    line(1320);
-
-    m_newList.suffix = QStringLiteral("SysNewList");
-    QCheckBox* newList =
-        box(QStringLiteral("SysNewList"), QStringLiteral("订阅系统最新信息，新消息显示"), 240, 1560, 2895, 255);
-    newList->setChecked(true);
-    newList->setEnabled(false);
-    m_newList.minutes = minuteList(frame3, QStringLiteral("SysNewListAutoCloseTime"), 3120, 1530, 1335, 300);
-    label(4560, 1605, 375, 255);
-    m_newList.autoClose =
-        box(QStringLiteral("SysNewListAutoClose"), QStringLiteral("自动关闭。"), 4920, 1560, 1215, 255);
-    line(1920);
-
-    m_notice.suffix = QStringLiteral("SysNotice");
-    QCheckBox* notice =
-        box(QStringLiteral("SysNotice"), QStringLiteral("订阅系统公告，新消息显示"), 240, 2160, 2655, 255);
-    notice->setChecked(true);
-    notice->setEnabled(false);
-    m_notice.minutes = minuteList(frame3, QStringLiteral("SysNoticeAutoCloseTime"), 2760, 2115, 1335, 300);
-    label(4200, 2160, 375, 255);
-    m_notice.autoClose = box(QStringLiteral("SysNoticeAutoClose"), QStringLiteral("自动关闭。"), 4560, 2145, 1215, 255);
+    }
+    for (const RowLayout& layout : layouts) {
+        const QString suffix = QString::fromUtf16(layout.suffix);
+        Row& row = *layout.row;
+        row.suffix = suffix;
+        QCheckBox* show = box(suffix, QString::fromUtf16(layout.caption), layout.show);
+        if (layout.fixedOn) {
+            show->setChecked(true);
+            show->setEnabled(false);
+        } else {
+            row.show = show;
+        }
+        row.minutes = minuteList(frame3, suffix + QStringLiteral("AutoCloseTime"), layout.minutes);
+        (new QLabel(QStringLiteral("后，"), frame3))->setGeometry(layout.later);
+        row.autoClose = box(suffix + QStringLiteral("AutoClose"), QStringLiteral("自动关闭。"), layout.autoClose);
+    }
 
     auto* saveButton = new QPushButton(QStringLiteral("保存设置"), this);
     saveButton->setObjectName(QStringLiteral("CommdSave"));

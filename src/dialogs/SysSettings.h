@@ -45,7 +45,7 @@ private:
 
     void buildWidgets();
     void loadRow(const Row& row);
-    QComboBox* minuteList(QWidget* parent, const QString& name, int l, int t, int w, int h);
+    QComboBox* minuteList(QWidget* parent, const QString& name, const QRect& geometry);
 
     SysSettingsDeps m_deps;
     QCheckBox* m_autoRunBox = nullptr;
