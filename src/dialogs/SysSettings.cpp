@@ -66,10 +66,7 @@ QComboBox* SysSettings::minuteList(QWidget* parent, const QString& name, const Q
 }
 
 void SysSettings::buildWidgets() {
-    const QRect client = twips(0, 0, 7950, 6270);
-    setFixedSize(client.size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(client.width() / 2, client.height() / 2));
+    WindowMetrics::fixCentred(this, 7950, 6270);
 
     auto* frame1 = new QGroupBox(QStringLiteral("系统项设置："), this);
     frame1->setObjectName(QStringLiteral("Frame1"));

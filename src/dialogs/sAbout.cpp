@@ -28,10 +28,7 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("关于我的应用程序"));
     setFont(songTi());
-    const QRect client = twips(0, 0, 5445, 2295);
-    setFixedSize(client.size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(client.width() / 2, client.height() / 2));
+    WindowMetrics::fixCentred(this, 5445, 2295);
 
     const QPixmap icon(QStringLiteral(":/icons/window-product.png"));
     setWindowIcon(icon);

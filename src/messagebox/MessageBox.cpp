@@ -38,12 +38,7 @@ MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Q
 }
 
 void MessageBox::buildWidgets() {
-    const QRect client = twips(0, 0, 10215, 7440);
-    setFixedSize(client.size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        move(avail.center() - QPoint(client.width() / 2, client.height() / 2));
-    }
+    WindowMetrics::fixCentred(this, 10215, 7440);
 
     auto* listFrame = new QWidget(this);
     listFrame->setObjectName(QStringLiteral("FrameMessageSoft"));

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QRect>
+#include <QScreen>
 #include <QString>
+#include <QWidget>
 
 // Window layouts are designed in twips: 15 twips to the device-independent pixel.
 namespace WindowMetrics {
@@ -24,6 +27,14 @@ inline QFont songTi() {
                    QStringLiteral("Noto Sans CJK")});
     f.setPixelSize(12);
     return f;
+}
+
+// A fixed window of the given client size in twips, centred on the primary screen.
+inline void fixCentred(QWidget* window, int widthTwips, int heightTwips) {
+    const QSize size = twips(0, 0, widthTwips, heightTwips).size();
+    window->setFixedSize(size);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
 } // namespace WindowMetrics
