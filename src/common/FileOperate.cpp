@@ -8,6 +8,11 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace FileOperate {
 
 QString ReadTextFile(const QString& charset, const QString& path) {
@@ -54,15 +59,40 @@ bool WriteTextFile(const QString& path, const QString& text) {
     const QFileInfo info(path);
     if (!info.absoluteDir().exists() && !QDir().mkpath(info.absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    WholeFileWriter file(path);
+    return file.open() && file.write(AnsiCodePage::encode(text)) && file.commit();
+}
+
+WholeFileWriter::WholeFileWriter(const QString& path) : m_file(path) {
+    m_file.setDirectWriteFallback(false);
+}
+
+bool WholeFileWriter::open() {
+    m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return !m_failed;
+}
+
+bool WholeFileWriter::write(const char* data, qint64 size) {
+    if (m_failed || !m_file.isOpen() || m_file.write(data, size) != size)
+        m_failed = true;
+    return !m_failed;
+}
+
+bool WholeFileWriter::commit() {
+    if (!m_file.isOpen())
         return false;
-    const QByteArray bytes = AnsiCodePage::encode(text);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    bool ok = !m_failed && m_file.flush() && m_file.error() == QFileDevice::NoError;
+#ifdef Q_OS_UNIX
+    // A file system may report a full disk only when the data goes out.
+    if (ok && ::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
+        ok = false;
+#endif
+    if (!ok) {
+        m_file.cancelWriting();
+        m_file.commit(); // removes the temporary file
         return false;
     }
-    return file.commit();
+    return m_file.commit();
 }
 
 QString IniValue(const QString& text, const QString& key) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSaveFile>
 #include <QString>
 
 // Whole-file text access and the key=value lookup of the small INI files.
@@ -17,6 +18,26 @@ QString ReadTextLines(const QString& path);
 // Replaces the file's content with the text in the 8-bit code page, whole or not at all,
 // making a missing parent folder first. True when written.
 bool WriteTextFile(const QString& path, const QString& text);
+
+// Replaces a file whole or not at all, and says so truthfully. A buffered QSaveFile
+// can lose the error of its last write (a full disk) and still rename the short file
+// into place, so this one writes unbuffered, syncs before the rename and refuses to
+// commit after any failure; the old file then stays as it was.
+class WholeFileWriter {
+public:
+    explicit WholeFileWriter(const QString& path);
+    bool open();
+    bool write(const char* data, qint64 size);
+    bool write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
+    // For writers that take a device (pictures); failures surface at commit.
+    QIODevice* device() { return &m_file; }
+    // True when the whole content is on disk under the path.
+    bool commit();
+
+private:
+    QSaveFile m_file;
+    bool m_failed = false;
+};
 
 // The value of the first CR LF-separated line that holds key & "=" (case-insensitive),
 // with every occurrence of key & "=" removed from it. Empty when no line matches.

@@ -1,5 +1,6 @@
 #include "SysPublicCls.h"
 
+#include "FileOperate.h"
 #include "VbError.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <array>
 #include <optional>
@@ -110,8 +110,8 @@ void SysPublicCls::CopyFile(const QString& SourceFile, const QString& DuplicateF
         throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot read: ") + SourceFile);
     // The copy replaces the old file only once it is complete, so a failed copy
     // never leaves a half-written database behind.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    FileOperate::WholeFileWriter out(target);
+    if (!out.open())
         throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
     std::array<char, 64 * 1024> buffer{};
     for (;;) {
@@ -120,7 +120,7 @@ void SysPublicCls::CopyFile(const QString& SourceFile, const QString& DuplicateF
             throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot read: ") + SourceFile);
         if (n == 0)
             break;
-        if (out.write(buffer.data(), n) != n)
+        if (!out.write(buffer.data(), n))
             throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
     }
     if (!out.commit())
@@ -250,10 +250,10 @@ bool SysPublicCls::DrawPNG(const QString& FilePath, const QVariantList& PicSize,
     }
 
     // Written whole or not at all: a failed save keeps the original picture.
-    QSaveFile out(FilePath);
-    if (!out.open(QIODevice::WriteOnly))
+    FileOperate::WholeFileWriter out(FilePath);
+    if (!out.open())
         return false;
-    QImageWriter writer(&out, "jpeg");
+    QImageWriter writer(out.device(), "jpeg");
     writer.setQuality(85);
     if (!writer.write(image))
         return false;

@@ -1,6 +1,5 @@
 #include "SystemSeams.h"
 
-#include <QUrl>
 #include <chrono>
 
 SystemRandom::SystemRandom() {
@@ -16,12 +15,4 @@ float SystemRandom::next() {
     std::uniform_real_distribution<float> dist(0.0f, 1.0f);
     float r = dist(m_engine);
     return r >= 1.0f ? 0.0f : r; // the distribution may round up to 1 in single precision
-}
-
-bool isWebAddress(const QString& address) {
-    const QUrl url(address.trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty())
-        return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Seams.h"
+#include "WebAddress.h"
 
 #include <random>
 
@@ -18,7 +19,3 @@ public:
 private:
     std::mt19937 m_engine;
 };
-
-// True for http and https addresses only: the one rule for every address that
-// reaches the browser or a network fetch.
-bool isWebAddress(const QString& address);

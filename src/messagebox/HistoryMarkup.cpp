@@ -1,6 +1,7 @@
 #include "HistoryMarkup.h"
 
 #include "SysPublicCls.h"
+#include "WebAddress.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -23,7 +24,7 @@ QString Entry(const HistoryRow& row, const QString& cls) {
     s += QStringLiteral("<div class=\"") + cls + QStringLiteral("\">");
     s += QStringLiteral("       <div class=\"dtitle\"><a style=\"TEXT-DECORATION: none;color:#3568BB;font-weight:bold;"
                         "float:left;\" target=\"_blank\" href=\"");
-    s += row.UrlStr;
+    s += markupAddress(row.UrlStr);
     s += QStringLiteral("\">");
     s += row.Title + QStringLiteral("  ") + row.AddTime;
     if (row.Status == 0)
@@ -36,11 +37,11 @@ QString Entry(const HistoryRow& row, const QString& cls) {
     s += QStringLiteral("                <tr>");
     s += QStringLiteral("                <td style=\"font-size:12px;text-align:Left;line-height:150%;word-wrap:break-"
                         "word;\"><a style=\"TEXT-DECORATION: none;color:#000000;\" target=\"_blank\" href=\"");
-    s += row.UrlStr;
+    s += markupAddress(row.UrlStr);
     if (SysPublicCls::IsBlank(row.PhotoPath)) {
         s += QStringLiteral("\" >");
     } else {
-        s += QStringLiteral("\" ><img border=\"0\" src=\"") + row.PhotoPath +
+        s += QStringLiteral("\" ><img border=\"0\" src=\"") + markupAddress(row.PhotoPath) +
              QStringLiteral("\" width=\"100\" height=\"100\" align=\"left\" style=\"margin:8px 10px 0px 0px;\">");
     }
     s += row.Brief;

@@ -17,14 +17,6 @@
 using WindowMetrics::songTi;
 using WindowMetrics::twips;
 
-HistoryBrowser::HistoryBrowser(QWidget* parent) : QTextBrowser(parent) {
-    setDocument(new HistoryDocument(this));
-    setOpenLinks(false);
-    setOpenExternalLinks(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    viewport()->setContextMenuPolicy(Qt::NoContextMenu);
-}
-
 MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Qt::Window), m_deps(std::move(deps)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("我的消息盒子"));
@@ -140,22 +132,19 @@ void MessageBox::jump() {
 
 void MessageBox::onLinkClicked(const QUrl& link) {
     resumeNext([&] {
-        // Use the address as stored, not Qt's re-encoded form, so the read mark
-        // finds the rows that carry it.
+        // The page carries each address encoded; the read mark needs the address as
+        // stored, so the rows that carry it are found.
         QString address = link.toString(QUrl::FullyEncoded);
         for (const QString& url : std::as_const(m_pageUrls)) {
-            if (QUrl(url) == link) {
+            const QString web = webAddress(url);
+            if (web.isEmpty() ? QUrl(url) == link : QUrl(web) == link) {
                 address = url;
                 break;
             }
         }
-        if (isWebAddress(address)) {
-            m_deps.urls.openUrl(address);
-        } else {
-            const QString encoded = link.toString(QUrl::FullyEncoded);
-            if (isWebAddress(encoded))
-                m_deps.urls.openUrl(encoded);
-        }
+        const QString web = webAddress(address);
+        if (!web.isEmpty())
+            m_deps.urls.openUrl(web);
         m_deps.history.MarkReadByUrl(address);
     });
 }

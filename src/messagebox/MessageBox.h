@@ -1,8 +1,8 @@
 #pragma once
 
+#include "HtmlView.h"
+
 #include <QStringList>
-#include <QTextBrowser>
-#include <QTextDocument>
 #include <QVariant>
 #include <QWidget>
 #include <functional>
@@ -14,24 +14,8 @@ class QLineEdit;
 class QPushButton;
 class UrlOpener;
 
-// A document that loads no resource by itself (no local files, no network).
-class HistoryDocument : public QTextDocument {
-    Q_OBJECT
-public:
-    using QTextDocument::QTextDocument;
-
-protected:
-    QVariant loadResource(int, const QUrl&) override { return {}; }
-};
-
-class HistoryBrowser : public QTextBrowser {
-    Q_OBJECT
-public:
-    explicit HistoryBrowser(QWidget* parent = nullptr);
-
-protected:
-    QVariant loadResource(int, const QUrl&) override { return {}; }
-};
+// The history's HTML view: fetches nothing, reads nothing from disk.
+using HistoryBrowser = HtmlView;
 
 struct MessageBoxDeps {
     HistoryTable& history;

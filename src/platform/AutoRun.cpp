@@ -1,9 +1,10 @@
 #include "AutoRun.h"
 
+#include "FileOperate.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -83,15 +84,8 @@ bool XdgAutoRun::SetAutoRun() {
         return false;
     if (!QDir().mkpath(autostartFolder()))
         return false;
-    QSaveFile file(entryPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray data = entryContents().toUtf8();
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    FileOperate::WholeFileWriter file(entryPath());
+    return file.open() && file.write(entryContents().toUtf8()) && file.commit();
 }
 
 bool XdgAutoRun::RemoveAutoRun() {

@@ -1,5 +1,7 @@
 #include "PlayerLink.h"
 
+#include "Log.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -23,20 +25,61 @@ bool isPrivateFolder(const QByteArray& path, bool followLinks) {
     return st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 
-} // namespace
-
-QString linkRuntimeDir() {
+// $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>; empty with the refused folder in refused.
+QString runtimeFolder(QString* refused) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
         QString dir = QDir::cleanPath(runtime);
-        return isPrivateFolder(QFile::encodeName(dir), true) ? dir : QString();
+        if (isPrivateFolder(QFile::encodeName(dir), true))
+            return dir;
+        *refused = dir;
+        return {};
     }
     const QString dir = QStringLiteral("/tmp/vantobel-%1").arg(::getuid());
     const QByteArray native = QFile::encodeName(dir);
+    // Not followed through a link: someone else could have planted one in /tmp.
+    if ((::mkdir(native.constData(), 0700) == 0 || errno == EEXIST) && isPrivateFolder(native, false))
+        return dir;
+    *refused = dir;
+    return {};
+}
+
+// Below the user's own data folder, which no other user can make first.
+QString fallbackFolder() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString parent = QDir::cleanPath(base) + QStringLiteral("/VantobelPlayTray");
+    const QString dir = parent + QStringLiteral("/run");
+    const QByteArray native = QFile::encodeName(dir);
+    if (!QDir().mkpath(parent))
+        return {};
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return {};
-    // Not followed through a link: someone else could have planted one in /tmp.
+    // A folder of ours made looser by hand is tightened; anyone else's is refused.
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & 077) != 0)
+        ::chmod(native.constData(), 0700);
     return isPrivateFolder(native, false) ? dir : QString();
+}
+
+} // namespace
+
+QString linkRuntimeDir() {
+    QString refused;
+    const QString dir = runtimeFolder(&refused);
+    if (!dir.isEmpty())
+        return dir;
+    // Said once per folder: the link asks for its folder at every command.
+    static QString warned;
+    const QString fallback = fallbackFolder();
+    if (warned != refused) {
+        warned = refused;
+        qCWarning(lcLink) << "link folder" << refused << "is not private to this user; using"
+                          << (fallback.isEmpty() ? QStringLiteral("no link") : fallback);
+    }
+    return fallback;
 }
 
 QString linkSocketPath(const QString& topic) {
@@ -106,8 +149,8 @@ bool SingleInstance::tryAcquire() {
     if (m_lock && m_lock->isLocked())
         return true;
     const QString path = lockPath();
-    // Without a private folder there is no safe place for the lock (nor the link):
-    // rather run unguarded than never start.
+    // Without any private folder (not even below the home) there is no safe place for
+    // the lock (nor the link): rather run unguarded than never start.
     if (path.isEmpty())
         return true;
     m_lock = std::make_unique<QLockFile>(path);

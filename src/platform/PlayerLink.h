@@ -22,8 +22,10 @@ constexpr int kLinkTimedOut = 286;  // no answer within the time-out
 constexpr int kLinkTooLong = 5;     // the command exceeds kLinkMaxCommandBytes
 constexpr int kLinkMaxCommandBytes = 65536;
 
-// $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>/ made with mode 0700. Empty when the
-// folder is not the user's own or is open to others.
+// $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>/ made with mode 0700. When that folder
+// is not the user's own or is open to others (someone else may have made it first),
+// $XDG_DATA_HOME/VantobelPlayTray/run (mode 0700) instead, so the link and the single
+// instance stay. Empty only when neither is private. The player asks the same function.
 QString linkRuntimeDir();
 QString linkSocketPath(const QString& topic);
 
@@ -62,7 +64,7 @@ public:
     // True when this process is now the one tray.
     bool tryAcquire();
     void release();
-    // The lock file's path; empty when the runtime folder is refused.
+    // The lock file's path; empty when no private folder is found.
     QString lockPath() const;
 
 private:

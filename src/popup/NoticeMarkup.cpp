@@ -1,6 +1,7 @@
 #include "NoticeMarkup.h"
 
 #include "SysPublicCls.h"
+#include "WebAddress.h"
 
 namespace NoticeMarkup {
 
@@ -37,10 +38,10 @@ QString NoticeFragment(const QString& linkColourHex, const QString& noticeUrl, c
                         "<a style=\"TEXT-DECORATION: none;color:#");
     s += linkColourHex;
     s += QStringLiteral(";\" target=\"_blank\" href=\"");
-    s += noticeUrl;
+    s += markupAddress(noticeUrl);
     if (!SysPublicCls::IsBlank(picture)) {
         s += QStringLiteral("\" ><img border=\"0\" src=\"");
-        s += picture;
+        s += markupAddress(picture);
         s += QStringLiteral("\" width=\"100\" height=\"100\" align=\"left\" style=\"margin:8px 10px 0px 0px;\">");
     } else {
         s += QStringLiteral("\" >");

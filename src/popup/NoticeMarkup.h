@@ -18,7 +18,8 @@ QString ColorToHtmlHex(const QColor& c);
 // The title as the label shows it: whole up to 19 characters, else 17 and "...".
 QString DisplayTitle(const QString& safeTitle);
 
-// The table with the one link that holds the picture (when given) and the brief.
+// The table with the one link that holds the picture (when given) and the brief. The
+// addresses go in encoded (markupAddress); the brief is markup and goes in as it is.
 QString NoticeFragment(const QString& linkColourHex, const QString& noticeUrl, const QString& picture,
                        const QString& brief);
 

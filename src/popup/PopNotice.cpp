@@ -32,30 +32,6 @@ QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
 }
 } // namespace
 
-QString webAddressToOpen(const QString& address) {
-    if (isWebAddress(address))
-        return address;
-    const QString encoded = QUrl(address.trimmed()).toString(QUrl::FullyEncoded);
-    return isWebAddress(encoded) ? encoded : QString();
-}
-
-NoticeBrowser::NoticeBrowser(QWidget* parent) : QTextBrowser(parent), m_document(new NoticeDocument(this)) {
-    setDocument(m_document);
-    setOpenLinks(false);
-    setOpenExternalLinks(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    viewport()->setContextMenuPolicy(Qt::NoContextMenu);
-}
-
-QVariant NoticeDocument::loadResource(int type, const QUrl& name) {
-    if (type == QTextDocument::ImageResource) {
-        const auto it = m_pictures.constFind(name);
-        if (it != m_pictures.constEnd())
-            return *it;
-    }
-    return {};
-}
-
 PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> notice, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
@@ -164,9 +140,11 @@ void PopNotice::load(const pugi::xml_document* notice) {
 
         render();
         record(safeTitle, m_brief);
-        if (m_deps.pictures != nullptr && !SysPublicCls::IsBlank(m_picture) && isWebAddress(m_picture)) {
-            const QUrl address(m_picture);
-            m_deps.pictures->fetch(m_picture, this, [this, address](const QImage& image) {
+        // Keyed as the page's img names it: by the encoded address.
+        const QString picture = webAddress(m_picture);
+        if (m_deps.pictures != nullptr && !picture.isEmpty()) {
+            const QUrl address(picture);
+            m_deps.pictures->fetch(picture, this, [this, address](const QImage& image) {
                 m_browser->addPicture(address, image);
                 resumeNext([this] { render(); });
             });
@@ -266,7 +244,7 @@ void PopNotice::startSlideOut(bool dropTopmost) {
 
 void PopNotice::openNotice() {
     resumeNext([this] {
-        const QString address = webAddressToOpen(m_noticeUrl);
+        const QString address = webAddress(m_noticeUrl);
         if (!address.isEmpty())
             m_deps.urls.openUrl(address);
         upNewReaded();
@@ -278,9 +256,10 @@ void PopNotice::onLinkClicked(const QUrl& link) {
     resumeNext([this, link] {
         upNewReaded();
         closeByCode();
-        // The only link of the page is the notice address; open its text as received.
+        // The notice's own link opens exactly what the title opens.
+        const QString notice = webAddress(m_noticeUrl);
         const QString address =
-            webAddressToOpen(QUrl(m_noticeUrl) == link ? m_noticeUrl : link.toString(QUrl::FullyEncoded));
+            !notice.isEmpty() && QUrl(notice) == link ? notice : webAddress(link.toString(QUrl::FullyEncoded));
         if (!address.isEmpty())
             m_deps.urls.openUrl(address);
     });

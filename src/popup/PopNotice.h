@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HtmlView.h"
 #include "PopRules.h"
 
 #include <QHash>
@@ -22,38 +23,8 @@ class SettingsTable;
 class SysPublicCls;
 class UrlOpener;
 
-// A document that loads nothing by itself: only the pictures our own code fetched
-// and handed in are shown, so a notice cannot make it read local files.
-class NoticeDocument : public QTextDocument {
-    Q_OBJECT
-public:
-    using QTextDocument::QTextDocument;
-    void addPicture(const QUrl& address, const QImage& image) { m_pictures.insert(address, image); }
-
-protected:
-    QVariant loadResource(int type, const QUrl& name) override;
-
-private:
-    QHash<QUrl, QImage> m_pictures;
-};
-
-class NoticeBrowser : public QTextBrowser {
-    Q_OBJECT
-public:
-    explicit NoticeBrowser(QWidget* parent = nullptr);
-    void addPicture(const QUrl& address, const QImage& image) { m_document->addPicture(address, image); }
-
-protected:
-    QVariant loadResource(int, const QUrl&) override { return {}; }
-
-private:
-    NoticeDocument* m_document = nullptr;
-};
-
-// The address to hand to the browser for an address from the network: as received
-// when it is a valid http or https address, else its encoded form when that is one,
-// else empty (never opened).
-QString webAddressToOpen(const QString& address);
+// The notice's HTML view: shows only the picture the pop-up fetched itself.
+using NoticeBrowser = HtmlView;
 
 struct PopNoticeDeps {
     SettingsTable& settings;

@@ -5,7 +5,7 @@
 #include "Seams.h"
 #include "Settings.h"
 #include "SysPublicCls.h"
-#include "SystemSeams.h"
+#include "WebAddress.h"
 #include "TrayState.h"
 
 #include <QCoreApplication>
@@ -39,9 +39,10 @@ QString ApiMold::ApiMd5(const QString& value) {
 }
 
 void ApiMold::OpenUrl(const QString& address) {
-    if (!isWebAddress(address))
-        return; // only web pages reach the browser; a local path or script address does nothing
-    m_opener.openUrl(address);
+    // Only web pages reach the browser; a local path or script address does nothing.
+    const QString web = webAddress(address);
+    if (!web.isEmpty())
+        m_opener.openUrl(web);
 }
 
 QString ApiMold::SignedLoginAddress(const QString& target) {

@@ -1,6 +1,6 @@
 #include "HttpGet.h"
 
-#include "SystemSeams.h"
+#include "WebAddress.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -16,12 +16,13 @@ HttpResult HttpGet::get(const QString& address) {
 HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     HttpResult result;
     // Nothing but web addresses leaves the program: no file:, no empty address.
-    if (!isWebAddress(address))
+    const QString web = webAddress(address);
+    if (web.isEmpty())
         return result;
     result.readyState = 1;
 
     QNetworkAccessManager manager;
-    QNetworkRequest request(QUrl(address.trimmed()));
+    QNetworkRequest request(QUrl(web, QUrl::StrictMode));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(10);
     for (const auto& [name, value] : headers) {

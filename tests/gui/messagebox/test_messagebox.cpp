@@ -2,6 +2,7 @@
 
 #include "HistoryMarkup.h"
 #include "MessageBox.h"
+#include "PageProbe.h"
 #include "WindowTestKit.h"
 
 #include <QLineEdit>
@@ -117,6 +118,31 @@ private Q_SLOTS:
         QCOMPARE(box->pageHtml().count("(New)"), 4); // until the next ShowPage
         box->ShowPage("1");
         QCOMPARE(box->pageHtml().count("(New)"), 1);
+    }
+
+    // The stored brief and picture never make the page read a local file (a FIFO there
+    // is never opened), and an address with a quote stays one link: it opens the
+    // encoded address and marks the row that carries it as received.
+    void pageReadsNothingFromDiskAndEncodesAddresses() {
+        BoxKit kit;
+        QTemporaryDir dir;
+        QImage red(100, 100, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(dir.filePath("red.png")));
+        FifoWatch fifo(dir.filePath("fifo"));
+        QVERIFY(fifo.made());
+        const QString url = QStringLiteral("http://n.example/a\" href=\"http://evil.example/");
+        kit.history.StoreNotice(QStringLiteral("公告"), QStringLiteral("Title"), url,
+                                "<img src=\"" + fifo.path() + "\"><img src=\"" + dir.filePath("red.png") + "\">brief",
+                                kit.clock.now(), QStringLiteral("S1"));
+        sqlOn(kit.db(), "update HistoryNews set PhotoPath='" + dir.filePath("red.png") + "'");
+        auto box = kit.open();
+        box->show();
+        QVERIFY(!hasColour(box->grab().toImage(), Qt::red));
+        QCOMPARE(fifo.opened(), 0);
+        QVERIFY(!clickFirstLink(box->findChild<HistoryBrowser*>("NewListWebBrowser")).isEmpty());
+        QCOMPARE(kit.urls.opened, QStringList{"http://n.example/a%22%20href=%22http://evil.example/"});
+        QCOMPARE(kit.one("select Status from HistoryNews"), QStringLiteral("1"));
     }
 
     void everyPaintResetsTheTrayIcon() {

@@ -3,6 +3,7 @@
 #include "../../unit/server/LocalHttp.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
+#include "PageProbe.h"
 #include "PopNotice.h"
 #include "WindowTestKit.h"
 
@@ -11,6 +12,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
+#include <sys/socket.h>
 
 namespace {
 
@@ -60,6 +64,61 @@ struct PopKit : WindowKit {
         sqlOn(db(), QStringLiteral("insert or replace into SoftSettings values('%1','%2')").arg(key, value));
     }
     QString status() const { return one("select group_concat(Status) from HistoryNews"); }
+};
+
+QByteArray pngBytes() {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+    return png;
+}
+
+// Answers every request with a picture's head and then one byte now and then, never
+// falling silent and never finishing.
+class DripServer : public QObject {
+public:
+    DripServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                ++served;
+                // A connection the client already closed does not count, even before
+                // its end has been read here.
+                m_live.removeIf([](const QPointer<QTcpSocket>& live) {
+                    char c = 0;
+                    if (!live)
+                        return true;
+                    const auto n = ::recv(int(live->socketDescriptor()), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+                    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+                });
+                m_live << s;
+                mostAtOnce = qMax(mostAtOnce, int(m_live.size()));
+                ++open;
+                connect(s, &QTcpSocket::disconnected, this, [this, s] {
+                    --open;
+                    s->deleteLater();
+                });
+                connect(s, &QTcpSocket::readyRead, s, [s] {
+                    if (!s->readAll().contains("\r\n\r\n") || s->property("answered").toBool())
+                        return;
+                    s->setProperty("answered", true);
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 100000\r\n\r\n");
+                    auto* drip = new QTimer(s);
+                    connect(drip, &QTimer::timeout, s, [s] { s->write("x"); });
+                    drip->start(50);
+                });
+            }
+        });
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    int served = 0;
+    int open = 0;
+    int mostAtOnce = 0;
+
+private:
+    QTcpServer m_server;
+    QList<QPointer<QTcpSocket>> m_live;
 };
 
 } // namespace
@@ -208,32 +267,74 @@ private Q_SLOTS:
         QCOMPARE(kit.status(), QStringLiteral("1,1"));
     }
 
-    void pictureComesFromOurFetchOnly() {
+    // The page shows a picture only when our own fetch brought it over http(s). A plain
+    // path, in <Pic> or in an <img> of the brief, is never read: a red picture there
+    // does not show, and a FIFO there is never opened (that would block for good).
+    void pageReadsNothingFromDisk() {
         PopKit kit;
-        kit.pictures.answer = QImage(4, 4, QImage::Format_RGB32);
-        NoticeText n;
-        n.pic = QStringLiteral("http://pic.example/p.png");
-        std::unique_ptr<PopNotice> pop(kit.open(n));
-        const QTextDocument* page = pop->findChild<NoticeBrowser*>()->document();
-        QCOMPARE(kit.pictures.asked, QStringList{n.pic});
-        QTRY_VERIFY(!page->resource(QTextDocument::ImageResource, QUrl(n.pic)).isNull());
-
-        // A local picture is neither fetched nor read from disk by the browser.
         QTemporaryDir dir;
-        QVERIFY(kit.pictures.answer.save(dir.path() + "/p.png"));
-        n.pic = QUrl::fromLocalFile(dir.path() + "/p.png").toString();
+        QImage red(100, 100, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(dir.filePath("red.png")));
+        FifoWatch fifo(dir.filePath("fifo"));
+        QVERIFY(fifo.made());
+        NoticeText n;
+        n.pic = dir.filePath("red.png");
+        n.brief = "<img src=\"" + fifo.path() + "\"><img src=\"" + dir.filePath("red.png") + "\">text";
+        QPointer<PopNotice> local = kit.shown(n);
+        QVERIFY(!hasColour(local->grab().toImage(), Qt::red));
+        QCOMPARE(fifo.opened(), 0);
+        QVERIFY(kit.pictures.asked.isEmpty());
+        delete local;
+
+        kit.pictures.answer = red;
+        n.pic = QStringLiteral("http://pic.example/a b.png");
+        n.brief = QStringLiteral("text");
         kit.random.push(0.1f);
-        std::unique_ptr<PopNotice> local(kit.open(n));
-        QCOMPARE(kit.pictures.asked.size(), 1);
-        const QTextDocument* localPage = local->findChild<NoticeBrowser*>()->document();
-        QVERIFY(localPage->resource(QTextDocument::ImageResource, QUrl(n.pic)).isNull());
+        QPointer<PopNotice> web = kit.shown(n);
+        QCOMPARE(kit.pictures.asked, QStringList{"http://pic.example/a%20b.png"});
+        QTRY_VERIFY(hasColour(web->grab().toImage(), Qt::red));
+        delete web;
+    }
+
+    // A quote in the address cannot end the link's href early: the brief's link opens
+    // exactly what the title opens, and the row keeps the address as received.
+    void addressIsEncodedInTheMarkup() {
+        PopKit kit;
+        NoticeText n;
+        n.url = QStringLiteral("http://notice.example/a\" href=\"http://evil.example/");
+        QPointer<PopNotice> pop = kit.shown(n);
+        QVERIFY(!clickFirstLink(pop->findChild<NoticeBrowser*>()).isEmpty());
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        kit.random.push(0.1f);
+        pop = kit.shown(n);
+        QTest::mouseClick(pop->findChild<QLabel*>("Title"), Qt::LeftButton);
+        QCOMPARE(kit.urls.opened, QStringList(2, "http://notice.example/a%22%20href=%22http://evil.example/"));
+        QCOMPARE(kit.one("select group_concat(distinct UrlStr) from HistoryNews"), n.url);
+    }
+
+    // A picture that drips is cut at its deadline, only a few load at once, and the
+    // pictures after the slow ones still come.
+    void slowPicturesAreCutAndDoNotHoldTheRest() {
+        DripServer drip;
+        LocalHttp http({LocalReply(200, pngBytes())});
+        NetworkPictureSource source;
+        source.setDeadlineMs(300);
+        QObject context;
+        QList<QImage> got;
+        const auto keep = [&](const QImage& image) { got << image; };
+        for (int i = 0; i < 4; ++i)
+            source.fetch(drip.base() + "/slow.png", &context, keep);
+        source.fetch(http.base() + "/good.png", &context, keep);
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), 1, 30000);
+        QCOMPARE(drip.served, 4);
+        QVERIFY2(drip.mostAtOnce <= NetworkPictureSource::kMaxRunning, qPrintable(QString::number(drip.mostAtOnce)));
+        QTRY_COMPARE(drip.open, 0);
     }
 
     void networkPicturesAreCapped() {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+        const QByteArray png = pngBytes();
         // The second answer is a valid picture too, only padded past the cap.
         LocalHttp http({LocalReply(200, png), LocalReply(200, png + QByteArray(NetworkPictureSource::kMaxBytes, 0))});
         NetworkPictureSource source;

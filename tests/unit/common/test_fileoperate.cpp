@@ -1,5 +1,7 @@
 #include "AnsiCodePage.h"
 #include "FileOperate.h"
+#include "FullDisk.h"
+#include "SysPublicCls.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -78,6 +80,28 @@ private Q_SLOTS:
         if (written)
             QSKIP("running with rights that ignore folder permissions");
         QCOMPARE(readFile(path), QByteArray("old"));
+    }
+
+    // A full disk fails the write, says so, and leaves the old file and no temporary behind.
+    void fullDiskKeepsTheOldFile() {
+        FullDisk disk;
+        if (!disk.ok())
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        const QString ini = disk.path() + "/Sys.ini";
+        const QString db = disk.path() + "/Info.db";
+        QVERIFY(FileOperate::WriteTextFile(ini, u"TrayDefaultType=BabyPlayer\r\n"_s));
+        QVERIFY(writeFile(db, "old database"));
+        QTemporaryDir source;
+        const QString templ = source.filePath("Info.db");
+        QVERIFY(writeFile(templ, QByteArray(20000, 't')));
+        QVERIFY(disk.fill());
+
+        QVERIFY(!FileOperate::WriteTextFile(ini, u"TrayDefaultType=ParentPlayer\r\n"_s));
+        QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+        QVERIFY(errorOf([&] { SysPublicCls::CopyFile(templ, disk.path() + "/", "Info.db"); }) != 0);
+        QCOMPARE(readFile(db), QByteArray("old database"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({".filler", "Info.db", "Sys.ini"}));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "AutoRun.h"
 #include "Fakes.h"
+#include "FullDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,23 @@ private Q_SLOTS:
         QCOMPARE(written.readAll(), autoRun.entryContents().toUtf8());
         QVERIFY(autoRun.RemoveAutoRun());
         QVERIFY(!autoRun.IsAutoRunSet());
+    }
+
+    // On a full disk the entry is not replaced by an empty one, and the failure is reported.
+    void fullDiskKeepsTheOldEntry() {
+        TempProgramHome home;
+        FullDisk disk;
+        if (!disk.ok())
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        qputenv("XDG_CONFIG_HOME", disk.path().toUtf8());
+        XdgAutoRun before(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QVERIFY(before.SetAutoRun());
+        QVERIFY(disk.fill());
+        XdgAutoRun moved(QStringLiteral("/opt/moved/VantobelPlayTray"));
+        QVERIFY(!moved.SetAutoRun());
+        QFile entry(before.entryPath());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QCOMPARE(entry.readAll(), before.entryContents().toUtf8());
     }
 
     void failuresAreReported() {

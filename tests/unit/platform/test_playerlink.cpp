@@ -1,6 +1,11 @@
 #include "PlayerLink.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -16,6 +21,8 @@
 #include <atomic>
 #include <barrier>
 #include <cstring>
+#include <functional>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -80,6 +87,26 @@ template <typename Attempt> int raceTwo(Attempt attempt) {
     return result;
 }
 
+bool writeFileAt(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+}
+
+// Exactly one of two trays gets the lock, the link listens in folder, and a command
+// sent to it arrives.
+void expectOneTrayThatHearsThePlayer(const QString& folder) {
+    SingleInstance first, second;
+    QVERIFY(first.tryAcquire());
+    QVERIFY(!second.tryAcquire());
+    QCOMPARE(QFileInfo(first.lockPath()).absolutePath(), folder);
+    LinkServer server;
+    QVERIFY(server.listen(kTopic));
+    QSignalSpy received(&server, &LinkServer::commandReceived);
+    QCOMPARE(executeWhileServing(kTopic, "/showappico"), kLinkAccepted);
+    QCOMPARE(received.size(), 1);
+    QVERIFY(QFileInfo::exists(folder + "/" + kTopic));
+}
+
 } // namespace
 
 class TestPlayerLink : public QObject {
@@ -92,20 +119,91 @@ private Q_SLOTS:
     void init() {
         QVERIFY(QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (m_runtime.path() + "/data").toUtf8());
     }
     void cleanup() {
         init();
         QFile::remove(linkSocketPath(kTopic));
     }
 
-    void runtimeFolderMustBePrivate() {
+    // A runtime folder that is not private to us (made first by someone else, or open
+    // to others) is never used; the lock and the link move below the user's data
+    // folder, so there is still exactly one tray and it still hears the player.
+    void refusedRuntimeFolderFallsBackBelowHome() {
         QCOMPARE(linkSocketPath(kPlayerTopic), m_runtime.path() + "/VantobelPlay|VantobelPlayDDEForm");
-        for (const int mode : {0750, 0777}) {
-            QCOMPARE(::chmod(QFile::encodeName(m_runtime.path()).constData(), mode_t(mode)), 0);
-            QVERIFY(linkRuntimeDir().isEmpty());
-            LinkServer server;
-            QVERIFY(!server.listen(kTopic));
-            QCOMPARE(linkExecute(kTopic, "/b", 500), kLinkNoPartner);
+        const QString fallback = m_runtime.path() + "/data/VantobelPlayTray/run";
+        const QString hostile = m_runtime.path() + "/hostile";
+        const QString foreign = m_runtime.path() + "/foreign";
+        QVERIFY(QDir().mkpath(foreign) && ::chmod(QFile::encodeName(foreign).constData(), 0700) == 0);
+        const bool root = ::geteuid() == 0 && ::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0;
+        const std::function<bool()> makers[] = {
+            [&] { return QDir().mkpath(hostile) && ::chmod(QFile::encodeName(hostile).constData(), 0777) == 0; },
+            [&] { return QDir().mkpath(hostile) && ::chmod(QFile::encodeName(hostile).constData(), 0750) == 0; },
+            [&] { return writeFileAt(hostile); },
+            [&] { return root && QFile::link(foreign, hostile); },
+            [&] {
+                return root && QDir().mkpath(hostile) && ::chmod(QFile::encodeName(hostile).constData(), 0700) == 0 &&
+                       ::chown(QFile::encodeName(hostile).constData(), 65534, 65534) == 0;
+            },
+        };
+        qputenv("XDG_RUNTIME_DIR", hostile.toUtf8());
+        int tried = 0;
+        for (const auto& make : makers) {
+            QDir(hostile).removeRecursively();
+            QFile::remove(hostile);
+            if (!make())
+                continue;
+            ++tried;
+            QCOMPARE(linkRuntimeDir(), fallback);
+            expectOneTrayThatHearsThePlayer(fallback);
+            QCOMPARE(QFileInfo(fallback).permissions() & (QFile::ReadOther | QFile::WriteGroup | QFile::ExeOther),
+                     QFile::Permissions());
+        }
+        QDir(hostile).removeRecursively();
+        QFile::remove(hostile);
+        if (tried < int(std::size(makers)))
+            QSKIP("folders of another owner need root");
+    }
+
+    // The same for the shared /tmp/vantobel-<uid> that is used without XDG_RUNTIME_DIR,
+    // on a private /tmp of a child process in its own mount namespace.
+    void foreignTmpFolderFallsBackBelowHome() {
+        if (qEnvironmentVariableIsSet("VT_LINK_TMP_CASE")) {
+            const QString plantedBy = qEnvironmentVariable("VT_LINK_TMP_CASE");
+            QCOMPARE(::mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777"), 0);
+            struct Unmount {
+                ~Unmount() { ::umount2("/tmp", MNT_DETACH); }
+            } unmount;
+            QTemporaryDir home;
+            qunsetenv("XDG_RUNTIME_DIR");
+            qputenv("XDG_DATA_HOME", home.path().toUtf8());
+            const QByteArray shared = QStringLiteral("/tmp/vantobel-%1").arg(::getuid()).toUtf8();
+            if (plantedBy == "other") {
+                QCOMPARE(::mkdir(shared.constData(), 0700), 0);
+                QCOMPARE(::chown(shared.constData(), 65534, 65534), 0);
+            } else if (plantedBy == "symlink") {
+                QCOMPARE(::symlink(QFile::encodeName(home.path()).constData(), shared.constData()), 0);
+            } else if (plantedBy == "open") {
+                QCOMPARE(::mkdir(shared.constData(), 0777), 0);
+                QCOMPARE(::chmod(shared.constData(), 0777), 0);
+            } else {
+                QVERIFY(writeFileAt(QString::fromUtf8(shared)));
+            }
+            expectOneTrayThatHearsThePlayer(home.path() + "/VantobelPlayTray/run");
+            return;
+        }
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+            QSKIP("a private /tmp needs root and unshare");
+        for (const char* plantedBy : {"other", "symlink", "open", "file"}) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("VT_LINK_TMP_CASE", plantedBy);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start("unshare", {"--mount", "--propagation", "private", QCoreApplication::applicationFilePath(),
+                                    "foreignTmpFolderFallsBackBelowHome"});
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, plantedBy);
         }
     }
 

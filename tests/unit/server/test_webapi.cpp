@@ -1,5 +1,6 @@
 #include "LocalHttp.h"
 #include "Md5Mold.h"
+#include "WebAddress.h"
 
 #include <QTest>
 #include <QTimer>
@@ -86,12 +87,28 @@ private Q_SLOTS:
         QVERIFY(kit.prompt.calls.isEmpty());
     }
 
-    void openUrlPassesWebAddressesOnly() {
+    // One rule for every address: http and https only, characters that a strict parse
+    // refuses are escaped (the address's own escapes kept), and the encoded form is
+    // what goes out, to the browser and onto the wire alike.
+    void oneAddressRuleForBrowserAndFetch() {
+        const QString unsafe = QStringLiteral("/a b|c{d}e^f`g<h>i\"j%k%E4%B8%AD");
+        const QByteArray encoded = "/a%20b%7Cc%7Bd%7De%5Ef%60g%3Ch%3Ei%22j%25k%E4%B8%AD";
+        QCOMPARE(webAddress("HTTPS://h.example" + unsafe), "https://h.example" + encoded);
+        for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "/usr/bin/xterm", "", "http:x",
+                                    "ftp://h.example/", "http://a b.example/"})
+            QVERIFY2(webAddress(refused).isEmpty(), refused);
+
         ApiKit kit(QString{});
-        for (const char* a : {"http://127.0.0.1:8765/n?b=1", "HTTPS://h.example/", "file:///etc/passwd",
-                              "javascript:alert(1)", "/usr/bin/xterm", ""})
+        for (const QString& a : QStringList{"http://127.0.0.1:8765/n?b=1" + unsafe, "file:///etc/passwd",
+                                            "javascript:alert(1)"})
             kit.api->OpenUrl(a);
-        QCOMPARE(kit.opener.opened, QStringList({"http://127.0.0.1:8765/n?b=1", "HTTPS://h.example/"}));
+        QCOMPARE(kit.opener.opened, QStringList({"http://127.0.0.1:8765/n?b=1" + QString::fromLatin1(encoded)}));
+
+        // A service address with such characters is fetched, not dropped.
+        LocalHttp server({LocalReply(200, "a|||b|||c")});
+        ApiKit keyed(QString(server.base() + unsafe).toHtmlEscaped()); // as written in the XML file
+        QCOMPARE(keyed.api->WebApiData(), QStringLiteral("bc"));
+        QCOMPARE(server.target(0), encoded);
     }
 };
 

@@ -1,0 +1,84 @@
+#pragma once
+
+// What an HTML view reads and shows: a FIFO that reports whether anyone opened it
+// for reading, a look for a colour in a rendered widget, and a real click on a link.
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCursor>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// A FIFO watched from a thread: a reader that opens it would block until a writer
+// comes, so the watcher comes at once (a writer can open only while a reader waits),
+// writes a few bytes, and counts it. The test thus fails instead of hanging.
+class FifoWatch {
+public:
+    explicit FifoWatch(const QString& path) : m_path(path), m_native(QFile::encodeName(path)) {
+        m_made = ::mkfifo(m_native.constData(), 0600) == 0;
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                const int fd = ::open(m_native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    ++m_opened;
+                    [[maybe_unused]] const auto n = ::write(fd, "GIF89a", 6);
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    ~FifoWatch() {
+        m_stop = true;
+        m_thread.join();
+    }
+    FifoWatch(const FifoWatch&) = delete;
+    FifoWatch& operator=(const FifoWatch&) = delete;
+
+    bool made() const { return m_made; }
+    QString path() const { return m_path; }
+    int opened() const { return m_opened; }
+
+private:
+    QString m_path;
+    QByteArray m_native;
+    bool m_made = false;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_opened{0};
+    std::thread m_thread;
+};
+
+inline bool hasColour(const QImage& image, const QColor& colour) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            if (QColor(rgb.pixel(x, y)) == colour)
+                return true;
+    return false;
+}
+
+// Clicks the first link of the view with the mouse where it is drawn; gives its href.
+inline QString clickFirstLink(QTextBrowser* view) {
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isAnchor() || fragment.length() < 2)
+                continue;
+            QTextCursor cursor(view->document());
+            cursor.setPosition(fragment.position() + 1);
+            const QPoint at = view->cursorRect(cursor).center() - QPoint(2, 0);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            return fragment.charFormat().anchorHref();
+        }
+    }
+    return {};
+}
