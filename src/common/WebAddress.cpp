@@ -15,8 +15,7 @@ QString escapeStrayPercents(const QString& text) {
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         out += text.at(i);
-        if (text.at(i) == u'%' &&
-            !(i + 2 < text.size() && isHexDigit(text.at(i + 1)) && isHexDigit(text.at(i + 2))))
+        if (text.at(i) == u'%' && !(i + 2 < text.size() && isHexDigit(text.at(i + 1)) && isHexDigit(text.at(i + 2))))
             out += QStringLiteral("25");
     }
     return out;

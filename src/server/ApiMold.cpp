@@ -5,8 +5,8 @@
 #include "Seams.h"
 #include "Settings.h"
 #include "SysPublicCls.h"
-#include "WebAddress.h"
 #include "TrayState.h"
+#include "WebAddress.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -3,14 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
-#include <QProcessEnvironment>
-#include <QStandardPaths>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>

@@ -99,8 +99,8 @@ private Q_SLOTS:
             QVERIFY2(webAddress(refused).isEmpty(), refused);
 
         ApiKit kit(QString{});
-        for (const QString& a : QStringList{"http://127.0.0.1:8765/n?b=1" + unsafe, "file:///etc/passwd",
-                                            "javascript:alert(1)"})
+        for (const QString& a :
+             QStringList{"http://127.0.0.1:8765/n?b=1" + unsafe, "file:///etc/passwd", "javascript:alert(1)"})
             kit.api->OpenUrl(a);
         QCOMPARE(kit.opener.opened, QStringList({"http://127.0.0.1:8765/n?b=1" + QString::fromLatin1(encoded)}));
 
