@@ -79,8 +79,6 @@ bool WholeFileWriter::write(const char* data, qint64 size) {
 }
 
 bool WholeFileWriter::commit() {
-    if (!m_file.isOpen())
-        return false;
     bool ok = !m_failed && m_file.flush() && m_file.error() == QFileDevice::NoError;
 #ifdef Q_OS_UNIX
     // A file system may report a full disk only when the data goes out.

@@ -98,6 +98,12 @@ private Q_SLOTS:
 
         QVERIFY(!FileOperate::WriteTextFile(ini, u"TrayDefaultType=ParentPlayer\r\n"_s));
         QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+        // A writer on the device that does not look at each write's result (pictures).
+        FileOperate::WholeFileWriter writer(ini);
+        QVERIFY(writer.open());
+        writer.device()->write(QByteArray(100, 'x'));
+        QVERIFY(!writer.commit());
+        QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
         QVERIFY(errorOf([&] { SysPublicCls::CopyFile(templ, disk.path() + "/", "Info.db"); }) != 0);
         QCOMPARE(readFile(db), QByteArray("old database"));
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden),
