@@ -77,6 +77,9 @@ void MessageBox::buildWidgets() {
     m_jump->setObjectName(QStringLiteral("jump_page"));
     m_jump->setGeometry(twips(9240, 175, 735, 300));
 
+    // Enter presses a paging button that has the focus, as Space does.
+    for (QPushButton* button : {m_up, m_next, m_jump})
+        button->setAutoDefault(true);
     connect(m_up, &QPushButton::clicked, this, [this] { step(-1); });
     connect(m_next, &QPushButton::clicked, this, [this] { step(+1); });
     connect(m_jump, &QPushButton::clicked, this, &MessageBox::jump);

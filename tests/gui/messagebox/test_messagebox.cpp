@@ -154,6 +154,10 @@ private Q_SLOTS:
         QTest::keyClick(browser, Qt::Key_Tab);
         QTest::keyClick(browser, Qt::Key_Return);
         QCOMPARE(kit.urls.opened, QStringList{"http://n.example/2"});
+        auto* next = box->findChild<QPushButton*>("next_page");
+        next->setFocus();
+        QTest::keyClick(next, Qt::Key_Return);
+        QCOMPARE(box->shownPage(), 2);
     }
 
     void everyPaintResetsTheTrayIcon() {
