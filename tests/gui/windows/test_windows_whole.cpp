@@ -9,6 +9,7 @@
 #include "PopNotice.h"
 #include "Skin.h"
 #include "SysSettings.h"
+#include "TrayIcon.h"
 #include "sAbout.h"
 
 #include <QAbstractButton>
@@ -265,6 +266,13 @@ private Q_SLOTS:
                 if (!picture.isNull() && picture.devicePixelRatio() < label->devicePixelRatioF())
                     faults << describe(label) + QStringLiteral(": picture at %1x").arg(picture.devicePixelRatio());
             }
+        }
+        // The tray's looks hold pictures for a 22-pixel icon at the screen's density.
+        const int trayPixels = qCeil(22 * qApp->devicePixelRatio());
+        for (TrayIconState state : {TrayIconState::Normal, TrayIconState::Unread, TrayIconState::Offline}) {
+            const QList<QSize> sizes = TrayIcon::iconFor(state).availableSizes();
+            if (sizes.isEmpty() || std::ranges::max(sizes, {}, &QSize::width).width() < trayPixels)
+                faults << QStringLiteral("tray look %1 has no picture of %2 pixels").arg(int(state)).arg(trayPixels);
         }
         report(faults);
     }
