@@ -26,10 +26,9 @@ public:
     }
 };
 
-QAccessibleInterface* linkLabelFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("LinkLabel"))
-        if (auto* label = qobject_cast<LinkLabel*>(object))
-            return new LinkLabelAccessible(label);
+QAccessibleInterface* linkLabelFactory(const QString&, QObject* object) {
+    if (auto* label = qobject_cast<LinkLabel*>(object))
+        return new LinkLabelAccessible(label);
     return nullptr;
 }
 } // namespace
