@@ -54,7 +54,7 @@ QRect textRoom(const QWidget* w) {
 QSize textSize(const QWidget* w, const QRect& room) {
     const QFontMetrics fm = w->fontMetrics();
     if (auto* label = qobject_cast<const QLabel*>(w)) {
-        if (label->text().isEmpty() || label->textFormat() == Qt::RichText)
+        if (label->text().isEmpty())
             return {};
         if (label->wordWrap())
             return fm
