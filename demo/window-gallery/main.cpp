@@ -1,7 +1,9 @@
-// Shows one window with sample data for screenshots on a real X display:
-//   window_gallery popup|messagebox|settings|about [seconds]
-// Prints the native window id, then quits after the given seconds (default 8).
-// Works on a copy of the built template database in a temporary program folder.
+// Shows one window with sample data, in the shipped skin, for a look at it:
+//   window_gallery popup|messagebox|settings|about [seconds] [picture.png]
+// Prints the native window id, then quits after the given seconds (default 8);
+// with a picture file it saves the window's own rendering there first (this works
+// without a display too: QT_QPA_PLATFORM=offscreen). Works on a copy of the built
+// template database and the Skin folder beside the program.
 
 #include "AutoRun.h"
 #include "DesktopUrlOpener.h"
@@ -10,6 +12,7 @@
 #include "MessageBox.h"
 #include "PopNotice.h"
 #include "SettingsTable.h"
+#include "Skin.h"
 #include "SysPublicCls.h"
 #include "SysSettings.h"
 #include "SystemSeams.h"
@@ -54,6 +57,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString which = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("popup");
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 8;
+    const QString picture = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    // The skin of the program folder the gallery was built into, as the tray applies it.
+    SkinEngine skin;
+    QWidget skinHost;
+    ApplySkin(skin, &skinHost, QCoreApplication::applicationDirPath() + QStringLiteral("/Skin/"));
     QTemporaryDir home;
     QDir().mkpath(home.path() + "/Users/All Users");
     if (!QFile::copy(QCoreApplication::applicationDirPath() + "/Users/All Users/Info.db",
@@ -104,6 +112,12 @@ int main(int argc, char** argv) {
         window->show();
     }
     std::printf("%llu\n", static_cast<unsigned long long>(window->winId()));
+    if (!picture.isEmpty()) {
+        QTimer::singleShot(800, window, [window, picture] {
+            if (!window->grab().save(picture))
+                std::fprintf(stderr, "could not save %s\n", qPrintable(picture));
+        });
+    }
     std::fflush(stdout);
     // exit(), not quit(): quit() asks every window to close and the pop-up answers by sinking away.
     QTimer::singleShot(seconds * 1000, &app, [] { QCoreApplication::exit(0); });

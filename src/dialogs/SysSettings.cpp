@@ -5,12 +5,14 @@
 #include "Seams.h"
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
+#include "WindowFit.h"
 #include "WindowMetrics.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -25,16 +27,6 @@ QFont songTi(bool bold = false) {
     QFont f = WindowMetrics::songTi();
     f.setBold(bold);
     return f;
-}
-
-// The captions are longer than the ones the layout was drawn for; a caption that
-// does not fit its box gets a slightly smaller font instead of being cut.
-void shrinkToFit(QWidget* w) {
-    QFont f = w->font();
-    while (w->sizeHint().width() > w->width() && f.pixelSize() > 9) {
-        f.setPixelSize(f.pixelSize() - 1);
-        w->setFont(f);
-    }
 }
 
 QString boxText(const QCheckBox* box) {
@@ -81,7 +73,6 @@ void SysSettings::buildWidgets() {
     m_peaceful = new QCheckBox(QStringLiteral("所有消息均静默接收到消息盒子中。"), frame2);
     m_peaceful->setObjectName(QStringLiteral("Peaceful"));
     m_peaceful->setGeometry(twips(350, 420, 5775, 255));
-    m_peaceful->setFont(songTi(true));
 
     auto* frame3 = new QWidget(frame2);
     frame3->setObjectName(QStringLiteral("Frame3"));
@@ -123,7 +114,10 @@ void SysSettings::buildWidgets() {
         const QString suffix = QString::fromUtf16(layout.suffix);
         Row& row = *layout.row;
         row.suffix = suffix;
-        QCheckBox* show = box(suffix, QString::fromUtf16(layout.caption), layout.show);
+        const QString caption = QString::fromUtf16(layout.caption);
+        // "订阅系统广告，新消息显示" -> "订阅系统广告：…": what the row's controls are about.
+        const QString subject = caption.section(QStringLiteral("，"), 0, 0) + QStringLiteral("：");
+        QCheckBox* show = box(suffix, caption, layout.show);
         if (layout.fixedOn) {
             show->setChecked(true);
             show->setEnabled(false);
@@ -131,8 +125,14 @@ void SysSettings::buildWidgets() {
             row.show = show;
         }
         row.minutes = minuteList(frame3, suffix + QStringLiteral("AutoCloseTime"), layout.minutes);
-        (new QLabel(QStringLiteral("后，"), frame3))->setGeometry(layout.later);
+        row.minutes->setAccessibleName(subject + QStringLiteral("新消息显示时间"));
+        auto* later = new QLabel(QStringLiteral("后，"), frame3);
+        later->setGeometry(layout.later);
+        // Screen readers on Linux name a list by the label that labels it.
+        later->setBuddy(row.minutes);
+        later->setAccessibleName(row.minutes->accessibleName());
         row.autoClose = box(suffix + QStringLiteral("AutoClose"), QStringLiteral("自动关闭。"), layout.autoClose);
+        row.autoClose->setAccessibleName(subject + QStringLiteral("显示后自动关闭"));
     }
 
     auto* saveButton = new QPushButton(QStringLiteral("保存设置"), this);
@@ -141,8 +141,29 @@ void SysSettings::buildWidgets() {
     saveButton->setAutoDefault(false);
     connect(saveButton, &QPushButton::clicked, this, &SysSettings::save);
 
-    for (QCheckBox* b : findChildren<QCheckBox*>())
-        shrinkToFit(b);
+    // Every control keeps the designed face whatever a style sheet sets for the
+    // containers between it and the window.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->setFont(songTi(w == m_peaceful));
+    WindowFit::keepFitted(this);
+}
+
+void SysSettings::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // The dialog has no cancel button: Escape must not drop the user's edits.
+        event->accept();
+        return;
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        // Enter presses the button that has the focus; elsewhere it saves nothing.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 std::optional<bool> SysSettings::checkValue(const QVariant& stored) {

@@ -35,6 +35,9 @@ public:
     // A stored minute count as a list index 0..99, -1 when outside 1..100.
     static int minuteIndex(const QVariant& stored);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     struct Row {
         QString suffix;

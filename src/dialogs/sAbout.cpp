@@ -1,12 +1,13 @@
 #include "sAbout.h"
 
 #include "FailurePolicy.h"
+#include "LinkLabel.h"
 #include "Seams.h"
+#include "WindowFit.h"
 #include "WindowMetrics.h"
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 
@@ -34,12 +35,14 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     setWindowIcon(icon);
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Picture1"));
-    picture->setPixmap(icon);
     picture->setGeometry(8, 8, 32, 32);
+    WindowFit::showIcon(picture, QIcon(QStringLiteral(":/icons/window-product.png")));
 
     m_version = new QLabel(QStringLiteral("软件名称版本"), this);
     m_version->setObjectName(QStringLiteral("lblVersion"));
     m_version->setGeometry(twips(840, 319, 3885, 345));
+    // The line keeps its designed width; a longer version wraps and the label grows down.
+    m_version->setWordWrap(true);
 
     auto* description = new QLabel(QStringLiteral("版权所有 © Vantobel。保留所有权利。"), this);
     description->setObjectName(QStringLiteral("lblDescription"));
@@ -49,13 +52,13 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     rule(this, 1425, QStringLiteral("#808080"));
     rule(this, 1440, QStringLiteral("#FFFFFF"));
 
-    m_disclaimer = new QLabel(m_deps.vendorAddress, this);
+    m_disclaimer = new LinkLabel(m_deps.vendorAddress, this);
     m_disclaimer->setObjectName(QStringLiteral("lblDisclaimer"));
-    m_disclaimer->setTextFormat(Qt::PlainText);
     m_disclaimer->setGeometry(twips(240, 1800, 2415, 315));
-    m_disclaimer->setCursor(Qt::PointingHandCursor);
     m_disclaimer->setStyleSheet(QStringLiteral("color:%1;").arg(palette().color(QPalette::Highlight).name()));
-    m_disclaimer->installEventFilter(this);
+    m_disclaimer->setAccessibleName(QStringLiteral("Vantobel网站：") + m_deps.vendorAddress);
+    connect(m_disclaimer, &LinkLabel::activated, this,
+            [this] { resumeNext([this] { m_deps.urls.openUrl(m_deps.vendorAddress); }); });
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -65,25 +68,11 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    // The address is configuration; widen its label up to the button rather than cut it.
-    const int room = ok->x() - 8 - m_disclaimer->x();
-    m_disclaimer->resize(qBound(m_disclaimer->width(), m_disclaimer->sizeHint().width(), room), m_disclaimer->height());
-
     setWindowTitle(QStringLiteral("关于 ") + kAppTitle);
     m_version->setText(QStringLiteral("Vantobel育儿播放器(") + kAppTitle + QStringLiteral(") ") + m_deps.playerVersion);
+    WindowFit::keepFitted(this);
 }
 
 QString sAbout::versionText() const {
     return m_version->text();
-}
-
-bool sAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_disclaimer && event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && m_disclaimer->rect().contains(mouse->position().toPoint())) {
-            resumeNext([this] { m_deps.urls.openUrl(m_deps.vendorAddress); });
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

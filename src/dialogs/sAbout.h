@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+class LinkLabel;
 class QLabel;
 class UrlOpener;
 
@@ -24,11 +25,8 @@ public:
 
     QString versionText() const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     AboutDeps m_deps;
     QLabel* m_version = nullptr;
-    QLabel* m_disclaimer = nullptr;
+    LinkLabel* m_disclaimer = nullptr;
 };

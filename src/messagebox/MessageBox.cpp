@@ -5,6 +5,7 @@
 #include "HistoryTable.h"
 #include "Seams.h"
 #include "SystemSeams.h"
+#include "WindowFit.h"
 #include "WindowMetrics.h"
 
 #include <QGuiApplication>
@@ -42,6 +43,7 @@ void MessageBox::buildWidgets() {
     m_browser->setObjectName(QStringLiteral("NewListWebBrowser"));
     m_browser->setFrameShape(QFrame::NoFrame);
     m_browser->setGeometry(browserBox->rect());
+    m_browser->setAccessibleName(QStringLiteral("消息列表"));
     connect(m_browser, &QTextBrowser::anchorClicked, this, &MessageBox::onLinkClicked);
 
     auto* bar = new QWidget(this);
@@ -58,19 +60,23 @@ void MessageBox::buildWidgets() {
     m_next->setGeometry(twips(6480, 175, 975, 300));
     auto* jumpLabel = new QLabel(QStringLiteral("跳转到："), bar);
     jumpLabel->setObjectName(QStringLiteral("Label6"));
-    // One pixel row more than designed so the 12-pixel glyphs are not cut.
-    jumpLabel->setGeometry(twips(7560, 240, 735, 180).adjusted(0, -2, 0, 2));
+    jumpLabel->setGeometry(twips(7560, 240, 735, 180));
     m_page = new QLineEdit(QStringLiteral("1"), bar);
     m_page->setObjectName(QStringLiteral("page"));
-    m_page->setGeometry(twips(8400, 175, 735, 270).adjusted(0, 0, 0, 2));
+    m_page->setGeometry(twips(8400, 175, 735, 270));
+    m_page->setAccessibleName(QStringLiteral("跳转到的页码"));
     m_jump = new QPushButton(QStringLiteral("跳转"), bar);
     m_jump->setObjectName(QStringLiteral("jump_page"));
     m_jump->setGeometry(twips(9240, 175, 735, 300));
 
+    // Enter presses a paging button that has the focus, as Space does.
+    for (QPushButton* button : {m_up, m_next, m_jump})
+        button->setAutoDefault(true);
     connect(m_up, &QPushButton::clicked, this, [this] { step(-1); });
     connect(m_next, &QPushButton::clicked, this, [this] { step(+1); });
     connect(m_jump, &QPushButton::clicked, this, &MessageBox::jump);
     connect(m_page, &QLineEdit::returnPressed, this, &MessageBox::jump);
+    WindowFit::keepFitted(this);
 }
 
 void MessageBox::ShowPage(const QVariant& n) {
@@ -94,8 +100,36 @@ void MessageBox::ShowPage(const QVariant& n) {
         for (const HistoryRow& row : rows)
             m_pageUrls.append(row.UrlStr);
         m_pageHtml = HistoryMarkup::PageDocument(HistoryMarkup::EntryList(rows));
-        m_browser->setHtml(m_pageHtml);
+        m_browser->setHtml(renderedPage(m_pageHtml));
+        WindowFit::growToFit(this);
     });
+}
+
+QString MessageBox::renderedPage(const QString& page) {
+    // The text view draws no borders or backgrounds of nested divisions, nor floats.
+    // Each entry becomes a table with the same look: the band as the table's
+    // background, title and kind in one row with the rule as the cells' bottom
+    // border, the brief in the row below.
+    const QString entry = QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\" "
+                                         "style=\"margin-top:2px;\" bgcolor=\"#%1\">");
+    const QString rule = QStringLiteral("border-bottom:1px solid #8EC3EB;");
+    const QList<QPair<QString, QString>> pieces = {
+        {QStringLiteral("<div class=\"msgdl\">"), entry.arg(QStringLiteral("F5F8FA"))},
+        {QStringLiteral("<div class=\"msgdw\">"), entry.arg(QStringLiteral("FFFFFF"))},
+        {QStringLiteral("       <div class=\"dtitle\"><a "),
+         QStringLiteral("<tr><td height=\"25\" valign=\"middle\" style=\"padding:2px 0px 0px 20px;") + rule +
+             QStringLiteral("\"><a ")},
+        {QStringLiteral("</a><span style=\"float:right;color:#666\">"),
+         QStringLiteral("</a></td><td align=\"right\" valign=\"middle\" style=\"padding:2px 20px 0px 0px;") + rule +
+             QStringLiteral("\"><span style=\"color:#666\">")},
+        {QStringLiteral("</span></div>       <div class=\"dbody\">"),
+         QStringLiteral("</span></td></tr><tr><td colspan=\"2\" style=\"padding:10px 20px;\">")},
+        {QStringLiteral("        </div></div>"), QStringLiteral("</td></tr></table>")},
+    };
+    QString out = page;
+    for (const auto& [from, to] : pieces)
+        out.replace(from, to);
+    return out;
 }
 
 QString MessageBox::statusText() const {

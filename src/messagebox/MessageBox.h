@@ -39,7 +39,10 @@ public:
     // Renders the page named by n (1-based, as text or number); n <= 0 is page 1.
     void ShowPage(const QVariant& n);
 
+    // The page as written; the view shows renderedPage() of it.
     QString pageHtml() const { return m_pageHtml; }
+    // The same page in a form the text view draws as the markup means.
+    static QString renderedPage(const QString& page);
     QString statusText() const;
     int shownPage() const { return m_shownPage; }
 

@@ -37,7 +37,7 @@ QString NoticeFragment(const QString& linkColourHex, const QString& noticeUrl, c
     s += QStringLiteral("       <td style=\"font-size:12px;text-align:Left;line-height:150%;word-wrap:break-word;\">"
                         "<a style=\"TEXT-DECORATION: none;color:#");
     s += linkColourHex;
-    s += QStringLiteral(";\" target=\"_blank\" href=\"");
+    s += QStringLiteral("\";\" target=\"_blank\" href=\"");
     s += markupAddress(noticeUrl);
     if (!SysPublicCls::IsBlank(picture)) {
         s += QStringLiteral("\" ><img border=\"0\" src=\"");

@@ -2,6 +2,7 @@
 
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
+#include "LinkLabel.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "Seams.h"
@@ -10,12 +11,12 @@
 #include "SysPublicCls.h"
 #include "SystemSeams.h"
 #include "TickInterval.h"
+#include "WindowFit.h"
 #include "WindowMetrics.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -27,7 +28,7 @@ namespace {
 QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
     auto* label = new QLabel(parent);
     label->setGeometry(at);
-    label->setPixmap(QPixmap(resource).scaled(at.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    WindowFit::showIcon(label, QIcon(resource));
     return label;
 }
 } // namespace
@@ -56,13 +57,12 @@ void PopNotice::buildWidgets() {
     setPalette(pal);
     setAutoFillBackground(true);
 
-    m_title = new QLabel(this);
-    m_title->setObjectName(QStringLiteral("Title"));
-    m_title->setGeometry(twips(120, 120, 4365, 375));
-    m_title->setFont(songTi());
-    m_title->setTextFormat(Qt::PlainText);
-    m_title->setCursor(Qt::PointingHandCursor);
-    m_title->installEventFilter(this);
+    auto* title = new LinkLabel(QString(), this);
+    title->setObjectName(QStringLiteral("Title"));
+    title->setGeometry(twips(120, 120, 4365, 375));
+    title->setFont(songTi());
+    connect(title, &LinkLabel::activated, this, &PopNotice::openNotice);
+    m_title = title;
 
     auto* container = new QWidget(this);
     container->setObjectName(QStringLiteral("PictureNoticeBrowser"));
@@ -75,6 +75,7 @@ void PopNotice::buildWidgets() {
     m_browser->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_browser->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_browser->setGeometry(container->rect());
+    m_browser->setAccessibleName(QStringLiteral("通知内容"));
     QPalette browserPal = m_browser->palette();
     browserPal.setColor(QPalette::Base, back);
     m_browser->setPalette(browserPal);
@@ -88,17 +89,29 @@ void PopNotice::buildWidgets() {
     iconLabel(this, QStringLiteral(":/icons/window-details.png"), twips(3190, 2480, 240, 240));
 
     const auto makeLink = [this](const QString& name, const QString& text, const QRect& at) {
-        auto* label = new QLabel(text, this);
+        auto* label = new LinkLabel(text, this);
         label->setObjectName(name);
         label->setGeometry(at);
         label->setFont(songTi());
         label->setStyleSheet(QStringLiteral("color:#404040;"));
-        label->setCursor(Qt::PointingHandCursor);
-        label->installEventFilter(this);
         return label;
     };
-    m_history = makeLink(QStringLiteral("Label2"), QStringLiteral("历史消息"), twips(590, 2520, 855, 255));
-    m_details = makeLink(QStringLiteral("Label1"), QStringLiteral("查看详细"), twips(3540, 2520, 855, 255));
+    auto* history = makeLink(QStringLiteral("Label2"), QStringLiteral("历史消息"), twips(590, 2520, 855, 255));
+    connect(history, &LinkLabel::activated, this, [this] {
+        resumeNext([this] {
+            if (m_deps.showMessageBox)
+                m_deps.showMessageBox();
+        });
+    });
+    auto* details = makeLink(QStringLiteral("Label1"), QStringLiteral("查看详细"), twips(3540, 2520, 855, 255));
+    connect(details, &LinkLabel::activated, this, &PopNotice::openNotice);
+    m_history = history;
+    m_details = details;
+    // Tab walks the window top to bottom: title, notice, then the two links.
+    setTabOrder(title, m_browser);
+    setTabOrder(m_browser, history);
+    setTabOrder(history, details);
+    WindowFit::keepFitted(this);
 }
 
 void PopNotice::load(const pugi::xml_document* notice) {
@@ -299,26 +312,4 @@ void PopNotice::showEvent(QShowEvent* event) {
     // so the first check runs right after showing as well.
     if (!event->spontaneous())
         QTimer::singleShot(0, this, &PopNotice::activationCheck);
-}
-
-bool PopNotice::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && widget != nullptr &&
-            widget->rect().contains(mouse->position().toPoint())) {
-            if (watched == m_title || watched == m_details) {
-                openNotice();
-                return true;
-            }
-            if (watched == m_history) {
-                resumeNext([this] {
-                    if (m_deps.showMessageBox)
-                        m_deps.showMessageBox();
-                });
-                return true;
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -14,7 +14,11 @@ class QWidget;
 class SkinEngine {
 public:
     // The option bit that makes the skin apply to every window of the program,
-    // not only to the window named by ApplyWindow.
+    // not only to the window named by ApplyWindow. The host window is never
+    // shown; the windows the user sees are top-level windows of their own, so
+    // without this bit the skin would reach none of them. A skin colours and
+    // frames: the windows keep their own fonts and grow a box whose text does
+    // not fit (WindowFit).
     static constexpr int kApplyToApplication = 1;
 
     virtual ~SkinEngine() = default;

@@ -118,6 +118,25 @@ private Q_SLOTS:
         QCOMPARE(kit.stored("PopShow_SysAdv"), QStringLiteral("0"));
     }
 
+    void keyboard() {
+        DialogKit kit;
+        auto dialog = kit.open();
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(dialog->isVisible());
+        // Enter saves only from the button itself.
+        QComboBox* minutes = list(*dialog, "SysAdvAutoCloseTime");
+        minutes->setFocus();
+        QTest::keyClick(minutes, Qt::Key_Return);
+        QVERIFY(kit.prompt.calls.isEmpty());
+        auto* saveButton = dialog->findChild<QPushButton*>("CommdSave");
+        saveButton->setFocus();
+        QTest::keyClick(saveButton, Qt::Key_Return);
+        QCOMPARE(kit.prompt.calls.size(), 1);
+        QVERIFY(dialog->isVisible());
+    }
+
     void aboutBox() {
         RecordingUrlOpener urls;
         QPointer<sAbout> about = new sAbout(AboutDeps{QStringLiteral("1.2.35"), urls});
@@ -126,6 +145,11 @@ private Q_SLOTS:
         about->show();
         QTest::mouseClick(about->findChild<QLabel*>("lblDisclaimer"), Qt::LeftButton);
         QCOMPARE(urls.opened, QStringList{kVendorHomeAddress});
+        QTest::keyClick(about->findChild<QLabel*>("lblDisclaimer"), Qt::Key_Space);
+        QCOMPARE(urls.opened.size(), 2);
+        QVERIFY(about->isVisible());
+        QTest::keyClick(about, Qt::Key_Escape);
+        QVERIFY(!about->isVisible());
         delete about;
     }
 };

@@ -7,6 +7,8 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QtTest>
 
 namespace {
@@ -72,11 +74,14 @@ private Q_SLOTS:
         QCOMPARE(kit.mainWindows, QList<QWidget*>{box.get()});
         QCOMPARE(box->statusText(), QStringLiteral("每页：20条 | 当前位于第：1页"));
         QCOMPARE(entries(*box), 20);
+        auto* up = box->findChild<QPushButton*>("up_page");
+        QVERIFY(!up->isEnabled());
         QVERIFY(box->pageHtml().indexOf(">N45  ") < box->pageHtml().indexOf(">N44  ")); // newest first
         const QList<int> expected{20, 5, 0};
         for (int i = 0; i < expected.size(); ++i) {
             click(*box, "next_page");
             QCOMPARE(entries(*box), expected[i]);
+            QVERIFY(up->isEnabled());
         }
         QCOMPARE(box->statusText(), QStringLiteral("每页：20条 | 当前位于第：4页"));
         click(*box, "up_page");
@@ -144,6 +149,42 @@ private Q_SLOTS:
         QVERIFY(!clickFirstLink(box->findChild<HistoryBrowser*>("NewListWebBrowser")).isEmpty());
         QCOMPARE(kit.urls.opened, QStringList{"http://n.example/a%22%20href=%22http://evil.example/"});
         QCOMPARE(kit.one("select Status from HistoryNews"), QStringLiteral("1"));
+    }
+
+    void entriesLookAsWrittenAndTakeTheKeyboard() {
+        BoxKit kit;
+        kit.store("First", "http://n.example/1", "S1");
+        kit.store("Second", "http://n.example/2", "S2");
+        auto box = kit.open();
+        auto* browser = box->findChild<HistoryBrowser*>("NewListWebBrowser");
+        // Each entry: its band behind all of it, the light-blue rule under its title line.
+        QStringList bands;
+        int rules = 0;
+        for (QTextFrame* frame : browser->document()->rootFrame()->childFrames()) {
+            auto* table = qobject_cast<QTextTable*>(frame);
+            QVERIFY(table != nullptr);
+            bands << table->format().background().color().name();
+            const QTextTableCellFormat title = table->cellAt(0, 0).format().toTableCellFormat();
+            QTextCursor body = table->cellAt(1, 0).firstCursorPosition();
+            body.setPosition(table->cellAt(1, 0).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            QVERIFY(body.selectedText().contains(QStringLiteral("brief...")));
+            if (title.bottomBorder() >= 1 && title.bottomBorderBrush().color() == QColor("#8EC3EB"))
+                ++rules;
+        }
+        QCOMPARE(bands, QStringList({"#f5f8fa", "#ffffff"}));
+        QCOMPARE(rules, 2);
+
+        box->show();
+        box->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(box.get()));
+        browser->setFocus();
+        QTest::keyClick(browser, Qt::Key_Tab);
+        QTest::keyClick(browser, Qt::Key_Return);
+        QCOMPARE(kit.urls.opened, QStringList{"http://n.example/2"});
+        auto* next = box->findChild<QPushButton*>("next_page");
+        next->setFocus();
+        QTest::keyClick(next, Qt::Key_Return);
+        QCOMPARE(box->shownPage(), 2);
     }
 
     void everyPaintResetsTheTrayIcon() {

@@ -7,6 +7,7 @@
 #include "PopNotice.h"
 #include "WindowTestKit.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QLabel>
 #include <QPointer>
@@ -129,12 +130,23 @@ private Q_SLOTS:
     void markup() {
         QCOMPARE(NoticeMarkup::ColorToHtmlHex(QColor(0x12, 0xAB, 0x0C)), QStringLiteral("12AB0C"));
 
-        // A blank (spaces only) picture counts as none.
+        // The fragment, piece by piece as the notice page is defined; a blank (spaces
+        // only) picture counts as none.
+        const QStringList pieces{
+            "<table border=\"0\" width=\"100%\" cellspacing=\"0\" cellpadding=\"0\">",
+            "   <tr>",
+            "       <td style=\"font-size:12px;text-align:Left;line-height:150%;word-wrap:break-word;\"><a "
+            "style=\"TEXT-DECORATION: none;color:#",
+            "0A0B0C",
+            "\";\" target=\"_blank\" href=\"",
+            "http://n.example/1",
+            "\" >",
+            QStringLiteral("简介\r下一行"),
+            "</a></td>",
+            "   </tr>",
+            "</table>"};
         QCOMPARE(NoticeMarkup::NoticeFragment("0A0B0C", "http://n.example/1", "  ", QStringLiteral("简介\r下一行")),
-                 QStringLiteral("<table border=\"0\" width=\"100%\" cellspacing=\"0\" cellpadding=\"0\">   <tr>       "
-                                "<td style=\"font-size:12px;text-align:Left;line-height:150%;word-wrap:break-word;\">"
-                                "<a style=\"TEXT-DECORATION: none;color:#0A0B0C;\" target=\"_blank\" "
-                                "href=\"http://n.example/1\" >简介\r下一行</a></td>   </tr></table>"));
+                 pieces.join(QString()));
         QVERIFY(NoticeMarkup::NoticeFragment("000000", "http://n.example/1", "http://p.example/a.png", "Brief")
                     .contains("href=\"http://n.example/1\" ><img border=\"0\" src=\"http://p.example/a.png\" "
                               "width=\"100\" height=\"100\" align=\"left\" style=\"margin:8px 10px 0px 0px;\">Brief"
@@ -198,6 +210,16 @@ private Q_SLOTS:
         }
     }
 
+    void doNotDisturbIsReadAtEveryActivation() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.shown();
+        QVERIFY(!pop.isNull());
+        kit.set("AllMessagePeaceful", "1");
+        pop->activationCheck();
+        flushDeletes();
+        QVERIFY(pop.isNull());
+    }
+
     void theUsersCloseSinksTheWindow() {
         PopKit kit;
         QPointer<PopNotice> pop = kit.shown();
@@ -214,19 +236,22 @@ private Q_SLOTS:
 
     void closeRulesByType() {
         const struct {
-            QString type, autoClose, minutes;
+            QString type, suffix, autoClose, minutes;
             int sinksAfter; // 0: not within 40000 seconds, past a 16-bit count
         } cases[] = {
-            {"Brightsprout培养计划", "1", "3.9", 180},
-            {"广告", "0", "1", 0},
-            {"广告", "1", "abc", 60},
-            {"其他", "0", "9", 60},
+            {"Brightsprout培养计划", "SysBrightsproutNotice", "1", "3.9", 180},
+            {"公告", "SysNotice", "1", "2", 120},
+            {"广告", "SysAdv", "0", "1", 0},
+            {"广告", "SysAdv", "1", "abc", 60},
+            {"其他", "SysNotice", "0", "9", 60},
         };
         for (const auto& c : cases) {
             PopKit kit;
+            // The other kinds' keys say something else: close after one minute, or never.
             for (const QString& suffix : QStringList{"SysNotice", "SysAdv", "SysBrightsproutNotice"}) {
-                kit.set("PopAutoClose_" + suffix, c.autoClose);
-                kit.set("PopAutoCloseTime_" + suffix, c.minutes);
+                const bool own = suffix == c.suffix;
+                kit.set("PopAutoClose_" + suffix, own ? c.autoClose : (c.autoClose == "1" ? "0" : "1"));
+                kit.set("PopAutoCloseTime_" + suffix, own ? c.minutes : "1");
             }
             NoticeText n;
             n.type = c.type;
@@ -246,6 +271,7 @@ private Q_SLOTS:
     void clicks() {
         PopKit kit;
         QPointer<PopNotice> pop = kit.shown();
+        QTest::mouseClick(pop->findChild<QLabel*>("Label2"), Qt::RightButton);
         QTest::mouseClick(pop->findChild<QLabel*>("Label2"), Qt::LeftButton); // "历史消息"
         QCOMPARE(kit.messageBoxShown, 1);
         QVERIFY(pop->isVisible() && kit.urls.opened.isEmpty());
@@ -265,6 +291,65 @@ private Q_SLOTS:
         QVERIFY(pop.isNull());
         QCOMPARE(kit.urls.opened.size(), 1);
         QCOMPARE(kit.status(), QStringLiteral("1,1"));
+
+        // The brief is the page's one link; following it reads and closes the notice.
+        kit.random.push(0.3f);
+        pop = kit.shown();
+        auto* browser = pop->findChild<NoticeBrowser*>();
+        QTextCursor link = browser->document()->find(QStringLiteral("宝宝"));
+        QCOMPARE(link.charFormat().anchorHref(), QStringLiteral("http://notice.example/n/7"));
+        Q_EMIT browser->anchorClicked(QUrl(link.charFormat().anchorHref()));
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.urls.opened.last(), QStringLiteral("http://notice.example/n/7"));
+        QCOMPARE(kit.status(), QStringLiteral("1,1,1"));
+    }
+
+    void keyboardReachesEveryLink() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.shown();
+        pop->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pop));
+        auto* history = pop->findChild<QLabel*>("Label2");
+        history->setFocus();
+        QTest::keyClick(history, Qt::Key_Space);
+        QTest::keyClick(history, Qt::Key_Return);
+        // A screen reader presses it as a link.
+        QAccessibleInterface* link = QAccessible::queryAccessibleInterface(history);
+        QCOMPARE(link->role(), QAccessible::Link);
+        link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(kit.messageBoxShown, 3);
+        QTest::keyClick(history, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), pop->findChild<QLabel*>("Label1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        flushDeletes();
+        QVERIFY(pop.isNull());
+        QCOMPARE(kit.urls.opened, QStringList{"http://notice.example/n/7"});
+        QCOMPARE(kit.status(), QStringLiteral("1"));
+    }
+
+    void riseStopsAtItsMarginInThirtyTwipSteps() {
+        const qint64 screenH = 12000;
+        const qint64 windowH = 3270;
+        PopMotion motion;
+        motion.start(19200, screenH, 4680);
+        QCOMPARE(motion.leftTw(), 19200 - 4680);
+        QCOMPARE(motion.topTw(), screenH);
+        int moves = 0;
+        qint64 last = motion.topTw();
+        while (motion.tick(screenH, windowH) == PopMotion::Step::Moved) {
+            QCOMPARE(last - motion.topTw(), 30);
+            last = motion.topTw();
+            ++moves;
+        }
+        const qint64 target = screenH - windowH - 430;
+        QVERIFY(motion.topTw() <= target && motion.topTw() > target - 30);
+        QCOMPARE(moves, int((windowH + 430 + 29) / 30));
+        QCOMPARE(motion.tick(screenH, windowH), PopMotion::Step::Still); // stays at rest
+        motion.sink();
+        while (motion.tick(screenH, windowH) == PopMotion::Step::Moved)
+            ++moves;
+        QVERIFY(motion.topTw() >= screenH);
     }
 
     // The page shows a picture only when our own fetch brought it over http(s). A plain
