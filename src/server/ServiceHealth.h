@@ -14,7 +14,7 @@ public:
     void answered();
     bool isFailing() const { return !m_cause.isEmpty(); }
 
-    // Why an answer is no answer: "no answer", "HTTP 503", "an incomplete answer".
+    // Why a failed GET failed: "no answer" or the HTTP status ("HTTP 503").
     static QString causeOf(const HttpResult& result);
 
 private:

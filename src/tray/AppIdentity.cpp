@@ -3,6 +3,8 @@
 #include "Log.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -53,6 +55,16 @@ std::optional<int> answerCommandLine(int argc, char* argv[]) {
     const QByteArray text = answer->toLocal8Bit();
     const bool written = std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
     return (std::fflush(stdout) == 0 && written) ? 0 : 1;
+}
+
+QString launcherFor(const QString& executable) {
+    const QFileInfo program(executable);
+    const QString link = program.absolutePath() + QStringLiteral("/../../bin/") + program.fileName();
+    const QFileInfo linkInfo(QDir::cleanPath(link));
+    if (linkInfo.isSymLink() && linkInfo.canonicalFilePath() == program.canonicalFilePath() &&
+        !program.canonicalFilePath().isEmpty())
+        return linkInfo.absoluteFilePath();
+    return executable;
 }
 
 bool loadQtChinese(QApplication& app, const QString& translationsFolder) {

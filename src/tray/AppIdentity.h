@@ -27,6 +27,10 @@ std::optional<int> answerCommandLine(int argc, char* argv[]);
 // texts (standard buttons, text field menus) from the translations folder.
 void setUp(QApplication& app);
 
+// What a desktop entry should start: the installed link <prefix>/bin/<name> when it
+// leads to this executable in <prefix>/lib/<folder>/, else the executable itself.
+QString launcherFor(const QString& executable);
+
 // Loads qtbase_zh_CN from the folder into the application; false (and English
 // standard texts) when it is missing.
 bool loadQtChinese(QApplication& app, const QString& translationsFolder);

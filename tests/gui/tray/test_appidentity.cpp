@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -31,6 +33,28 @@ private Q_SLOTS:
                                            QStringList{"/u|||OPT|||a|||b|||c|||d|||e|||f|||--version"},
                                            QStringList{"-help"}, QStringList{"--versions"}})
             QVERIFY2(!AppIdentity::commandLineAnswer(command), qPrintable(command.join(' ')));
+    }
+
+    // The start-with-desktop entry names the installed link on the PATH, not the folder
+    // behind it; anywhere else (a build, a copied folder) the executable itself.
+    void launcherOfAnInstalledProgram() {
+        QTemporaryDir prefix;
+        const QString program = prefix.path() + "/lib/vantobel-play/VantobelPlayTray";
+        QVERIFY(QDir().mkpath(prefix.path() + "/lib/vantobel-play") && QDir().mkpath(prefix.path() + "/bin"));
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(AppIdentity::launcherFor(program), program);
+        QVERIFY(QFile::link("../lib/vantobel-play/VantobelPlayTray", prefix.path() + "/bin/VantobelPlayTray"));
+        QCOMPARE(AppIdentity::launcherFor(program), prefix.path() + "/bin/VantobelPlayTray");
+
+        QFile other(prefix.path() + "/lib/vantobel-play/Other");
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        QCOMPARE(AppIdentity::launcherFor(other.fileName()), other.fileName()); // no bin/Other at all
+        QVERIFY(QFile::remove(prefix.path() + "/bin/VantobelPlayTray"));
+        QVERIFY(QFile::link("../lib/vantobel-play/Other", prefix.path() + "/bin/VantobelPlayTray"));
+        QCOMPARE(AppIdentity::launcherFor(program), program); // a link to something else
     }
 
     // Start-up sets the identity that names the installed desktop entry, gives every
