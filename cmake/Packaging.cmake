@@ -2,7 +2,6 @@
 # by src/app and resources/; this adds what a Linux desktop looks for elsewhere.
 set(pkg ${PROJECT_SOURCE_DIR}/packaging)
 set(gen ${CMAKE_BINARY_DIR}/packaging)
-set(VT_MAN_PROGRAM_DIR "${CMAKE_INSTALL_PREFIX}/${VT_INSTALL_PROGRAM_DIR}")
 
 install(FILES ${pkg}/${VT_DESKTOP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 

@@ -108,7 +108,9 @@ e2e_eventually 30 "the notice to be stored below \$XDG_DATA_HOME" stored
 has_popup() { [[ $(e2e_managed_count) == 1 ]]; }
 e2e_eventually 15 "the notice to pop up" has_popup
 popup=$(e2e_managed_windows)
-e2e_check "the pop-up carries the program's icon" eval "xprop -id $popup _NET_WM_ICON | grep -q 'Icon ('"
+# grep reads the whole icon dump: an early exit would fail the pipe under pipefail.
+has_icon() { (($(xprop -id "$popup" _NET_WM_ICON 2>/dev/null | grep -c 'Icon (') >= 1)); }
+e2e_check "the pop-up carries the program's icon" has_icon
 written=$(find "$root" -newer "$XS_DIR/started")
 [[ -z $written ]] || e2e_fail "the program wrote into its installed folder: $written"
 e2e_quit_tray

@@ -39,6 +39,7 @@ popup=$(e2e_managed_windows)
 
 focus_left() { ! active_is_typing; }
 e2e_never 4 "the pop-up took the focus from the typing window" focus_left
-e2e_check "the pop-up is kept above other windows" eval "xprop -id $popup _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
+above() { [[ $(xprop -id "$popup" _NET_WM_STATE 2>/dev/null) == *_NET_WM_STATE_ABOVE* ]]; }
+e2e_check "the pop-up is kept above other windows" above
 e2e_check "the pop-up is still shown" has_popup
 e2e_pass
