@@ -33,6 +33,13 @@ private Q_SLOTS:
                                            QStringList{"/u|||OPT|||a|||b|||c|||d|||e|||f|||--version"},
                                            QStringList{"-help"}, QStringList{"--versions"}})
             QVERIFY2(!AppIdentity::commandLineAnswer(command), qPrintable(command.join(' ')));
+
+        // From main's argv: an answer ends the program with 0, a command goes on.
+        char program[] = "VantobelPlayTray", version[] = "--version", tray[] = "/TRAY";
+        char* asking[] = {program, version, nullptr};
+        char* command[] = {program, tray, version, nullptr};
+        QCOMPARE(AppIdentity::answerCommandLine(2, asking), std::optional<int>(0));
+        QCOMPARE(AppIdentity::answerCommandLine(3, command), std::optional<int>());
     }
 
     // The start-with-desktop entry names the installed link on the PATH, not the folder
