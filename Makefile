@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo package clean
 
 all: build
 
@@ -22,6 +22,10 @@ test: build
 
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
+
+# $(BUILD_DIR)/vantobel-play-tray_<version>_<arch>.deb
+package: build
+	@cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR).configure.log

@@ -12,13 +12,14 @@ build=$(cd "${1:-build}" 2>/dev/null && pwd) || {
     exit 1
 }
 bin=$build/bin
+demo_bin=$build/demo-bin
 home=$build/demo-home
 shot=$build/demo-screenshot.png
 port=8765
 
-for name in VantobelPlayTray VantobelPlay vantobel-vendor-service; do
-    if [[ ! -x $bin/$name ]]; then
-        echo "demo: $bin/$name is not built; run 'make build' first" >&2
+for path in "$bin/VantobelPlayTray" "$demo_bin/VantobelPlay" "$demo_bin/vantobel-vendor-service"; do
+    if [[ ! -x $path ]]; then
+        echo "demo: $path is not built; run 'make build' first" >&2
         exit 1
     fi
 done
@@ -29,6 +30,8 @@ done
 rm -rf "$home"
 mkdir -p "$home"
 (cd "$bin" && tar -cf - .) | (cd "$home" && tar -xf -)
+# The stand-ins for the player, the updater and the vendor service beside the program.
+cp -p "$demo_bin"/* "$home"/
 find "$home/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
 rm -f "$home/Users/All Users/Sys.ini"
 mkdir -p "$home/logs" "$home/xdg-config" "$home/xdg-data"

@@ -10,6 +10,8 @@ packages=(
     libpugixml-dev libsqlite3-dev sqlite3 libbenchmark-dev
     # tests and demo on a real X display with a window manager and a system tray
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
+    # install and package: Qt's Chinese standard texts, the .deb and its checks
+    qt6-translations-l10n qt6-qpa-plugins dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

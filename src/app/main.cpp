@@ -1,9 +1,14 @@
+#include "AppIdentity.h"
 #include "GlobalFunction.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // --help and --version answer before any display or running tray is touched.
+    if (const std::optional<int> code = AppIdentity::answerCommandLine(argc, argv))
+        return *code;
     QApplication app(argc, argv);
+    AppIdentity::setUp(app);
     // The tray has no main window: closing a pop-up or the message box must not end it.
     app.setQuitOnLastWindowClosed(false);
     TrayProgram tray(QApplication::arguments().mid(1));

@@ -64,9 +64,14 @@ QString XdgAutoRun::entryPath() const {
 QString XdgAutoRun::entryContents() const {
     const QString program =
         m_trayExecutable.isEmpty() ? m_trayExecutable : QFileInfo(m_trayExecutable).absoluteFilePath();
+    // The same name, comment and icon as the installed menu entry.
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=VantobelPlayTray\n"
+                          "Name[zh_CN]=Brightsprout培养助手\n"
+                          "Comment=Notices and quick starts for the VantobelPlay media player\n"
+                          "Comment[zh_CN]=VantobelPlay 播放器的通知与快捷启动\n"
+                          "Icon=vantobel-play-tray\n"
                           "Exec=") +
            quoteExecArgument(program) +
            QStringLiteral(" /TRAY\n"

@@ -39,6 +39,8 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
       m_deps(std::move(deps)) {
     Q_INIT_RESOURCE(popup);
     setAttribute(Qt::WA_DeleteOnClose);
+    // A notice must not take the keyboard from the program the user is typing in.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("系统消息！"));
     buildWidgets();
     load(notice.get());
@@ -308,8 +310,8 @@ bool PopNotice::event(QEvent* event) {
 
 void PopNotice::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // A tool window is not always activated by the window manager when it appears,
-    // so the first check runs right after showing as well.
+    // The window appears without activation, so the first check runs right after
+    // showing; a later activation (the user clicks it) checks again.
     if (!event->spontaneous())
         QTimer::singleShot(0, this, &PopNotice::activationCheck);
 }

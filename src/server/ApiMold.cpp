@@ -25,12 +25,18 @@ QString ApiMold::WebApiData() {
     const HttpResult answer = m_http.get(
         address, {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/x-www-form-urlencoded")}});
     QCoreApplication::processEvents();
-    if (!answer.ok())
+    if (!answer.ok()) {
+        m_health.failed(address, ServiceHealth::causeOf(answer));
         return {};
+    }
 
     const QStringList fields = answer.text().split(QStringLiteral("|||"), Qt::KeepEmptyParts, Qt::CaseSensitive);
     // A wrong field count stores an empty text, so the next call asks again.
     m_apiDataCache = fields.size() == 3 ? fields.at(1) + fields.at(2) : QString();
+    if (fields.size() == 3)
+        m_health.answered();
+    else
+        m_health.failed(address, QStringLiteral("an answer without three fields"));
     return m_apiDataCache;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServiceHealth.h"
+
 #include <QString>
 
 class Settings;
@@ -35,6 +37,7 @@ private:
     Prompt& m_prompt;
     const TrayState& m_state;
     QString m_apiDataCache;
+    ServiceHealth m_health{QStringLiteral("key")};
 };
 
 // The sign-in check as both sides compute it from the key text, the user's name and

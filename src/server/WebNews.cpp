@@ -20,21 +20,25 @@ bool WebNews::CheckNewNotice() {
         // The answer is parsed into a document of our own: the wait below runs other
         // handlers (a pop-up taking the document, another poll), which may change m_current.
         auto doc = std::make_unique<pugi::xml_document>();
-        const HttpResult answer = m_http.get(RequestAddress());
+        const QString address = RequestAddress();
+        const HttpResult answer = m_http.get(address);
         if (!answer.ok() || !ParseXmlDocument(*doc, answer.body)) {
+            m_health.failed(address,
+                            answer.ok() ? QStringLiteral("an answer that is not XML") : ServiceHealth::causeOf(answer));
             m_current.reset();
             return false;
         }
+        m_health.answered();
         const QString title = SysPublicCls::SafeRequest(
             NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
-        const QString address = NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
-        if (SysPublicCls::IsBlank(title) && SysPublicCls::IsBlank(address)) {
+        const QString noticeUrl = NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+        if (SysPublicCls::IsBlank(title) && SysPublicCls::IsBlank(noticeUrl)) {
             m_current.reset(); // the service's way of saying there is nothing new
             return false;
         }
         m_current = std::move(doc);
         // A seen notice keeps its document; nothing reads it because no pop-up opens.
-        return !m_history.IsSeen(title, address);
+        return !m_history.IsSeen(title, noticeUrl);
     } catch (...) {
         m_current.reset();
         return false;

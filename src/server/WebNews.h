@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServiceHealth.h"
+
 #include <QString>
 #include <memory>
 #include <pugixml.hpp>
@@ -31,5 +33,6 @@ private:
     HistoryTable& m_history;
     const TrayState& m_state;
     std::unique_ptr<pugi::xml_document> m_current;
+    ServiceHealth m_health{QStringLiteral("notice")};
     QString m_noticeTimeAxes; // never assigned: the request always carries an empty TimeAxes
 };

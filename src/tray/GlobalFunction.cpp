@@ -1,6 +1,7 @@
 #include "GlobalFunction.h"
 
 #include "ApiMold.h"
+#include "AppIdentity.h"
 #include "AutoRun.h"
 #include "ConnectionProbe.h"
 #include "ConnectionWatch.h"
@@ -59,7 +60,7 @@ struct TrayProgram::Parts {
     QtPrompt qtPrompt;
     DesktopUrlOpener desktopUrls;
     QtProcessLauncher qtLauncher;
-    XdgAutoRun xdgAutoRun{QCoreApplication::applicationFilePath()};
+    XdgAutoRun xdgAutoRun{AppIdentity::launcherFor(QCoreApplication::applicationFilePath())};
     InstPathStore instPaths;
     SingleInstance single;
     LinuxConnectionProbe linuxProbe;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shared steps of the end-to-end tests: a fresh X session (x-session.sh), a copy of
-# the built program folder, the demo vendor service and the demo player, and small
-# checks that wait by polling with a time limit.
+# the built program folder with the demo stand-ins beside the program (the demo
+# vendor service, player and updater), and small checks that wait by polling with a
+# time limit.
 #
 #   . e2e-lib.sh; e2e_init <build/bin> [seconds]; ...; e2e_pass
 #
@@ -13,6 +14,8 @@ E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$E2E_HERE/x-session.sh"
 
 E2E_BUILD_BIN=
+# Where the demo stand-ins are built (CTest sets it; else the build's demo-bin/).
+E2E_DEMO_BIN=${E2E_DEMO_BIN:-}
 E2E_PROG=
 E2E_PORT=
 E2E_TRAY_PID=
@@ -74,12 +77,12 @@ e2e_never() {
     done
 }
 
-# e2e_need NAME...: skip (77) when one of our binaries is not built.
+# e2e_need NAME...: skip (77) when one of our binaries (program or stand-in) is not built.
 e2e_need() {
     local name
     for name in "$@"; do
-        if [[ ! -x $E2E_BUILD_BIN/$name ]]; then
-            e2e_note "SKIP: $E2E_BUILD_BIN/$name is not built"
+        if [[ ! -x $E2E_BUILD_BIN/$name && ! -x $E2E_DEMO_BIN/$name ]]; then
+            e2e_note "SKIP: $name is built neither in $E2E_BUILD_BIN nor in $E2E_DEMO_BIN"
             exit 77
         fi
     done
@@ -92,6 +95,7 @@ e2e_init() {
         e2e_note "SKIP: no program folder $1"
         exit 77
     }
+    E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
     local limit=$2
     shift 2
     e2e_need "$@"
@@ -114,6 +118,10 @@ e2e_init() {
     (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
     find "$E2E_PROG/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
     rm -f "$E2E_PROG/Users/All Users/Sys.ini"
+    # The stand-ins beside the program, where the tray looks for the player and updater.
+    if [[ -d $E2E_DEMO_BIN ]]; then
+        cp -p "$E2E_DEMO_BIN"/* "$E2E_PROG"/ || e2e_fail "could not copy the demo stand-ins"
+    fi
     export VANTOBEL_PLAY_HOME=$E2E_PROG
     # Every demo player, also one the tray starts, records its commands here.
     export VANTOBEL_PLAYER_LOG=$XS_DIR/player-commands.log

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <unistd.h>
@@ -49,6 +51,19 @@ private Q_SLOTS:
         QFile written(autoRun.entryPath());
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), autoRun.entryContents().toUtf8());
+        written.close();
+        // The entry looks like the installed menu entry and is a valid desktop entry.
+        QFile menuEntry(VT_SOURCE_DIR "/packaging/vantobel-play-tray.desktop");
+        QVERIFY(menuEntry.open(QIODevice::ReadOnly));
+        const QStringList menuLines = QString::fromUtf8(menuEntry.readAll()).split('\n');
+        for (const char* key : {"^Icon=", "^Name\\[zh_CN\\]=", "^Comment="})
+            QCOMPARE(entryLines(autoRun).filter(QRegularExpression(key)), menuLines.filter(QRegularExpression(key)));
+        if (!QStandardPaths::findExecutable("desktop-file-validate").isEmpty()) {
+            QProcess validate;
+            validate.start("desktop-file-validate", {autoRun.entryPath()});
+            QVERIFY(validate.waitForFinished(20000));
+            QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+        }
         QVERIFY(autoRun.RemoveAutoRun());
         QVERIFY(!autoRun.IsAutoRunSet());
     }

@@ -68,6 +68,28 @@ private:
     QHash<QTcpSocket*, QByteArray> m_buffers;
 };
 
+// Records the warnings of the vantobel.net category while alive.
+class NetWarnings {
+public:
+    NetWarnings() {
+        s_lines = &lines;
+        s_previous = qInstallMessageHandler(&record);
+    }
+    ~NetWarnings() {
+        qInstallMessageHandler(s_previous);
+        s_lines = nullptr;
+    }
+    QStringList lines;
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (s_lines != nullptr && type == QtWarningMsg && qstrcmp(context.category, "vantobel.net") == 0)
+            s_lines->append(text);
+    }
+    static inline QStringList* s_lines = nullptr;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
 inline quint16 deadPort() {
     QTcpServer s;
     s.listen(QHostAddress::LocalHost, 0);
@@ -112,7 +134,7 @@ struct ApiKit {
 class VendorProcess {
 public:
     explicit VendorProcess(const QStringList& arguments) {
-        m_process.start(QStringLiteral(VT_PROGRAM_DIR "/vantobel-vendor-service"),
+        m_process.start(QStringLiteral(VT_DEMO_BIN_DIR "/vantobel-vendor-service"),
                         QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
         QElapsedTimer waited;
         waited.start();

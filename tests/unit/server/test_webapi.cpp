@@ -64,25 +64,37 @@ private Q_SLOTS:
         QVERIFY(!key.requests[0].contains("Content-Length"));
     }
 
+    // A bad answer asks again next time; the log says why once, and once that it recovered.
     void badAnswersAskAgain_data() {
         QTest::addColumn<LocalReply>("first");
-        QTest::newRow("two fields") << LocalReply(200, "A|||B");
-        QTest::newRow("four fields") << LocalReply(200, "A|||B|||C|||D");
-        QTest::newRow("500") << LocalReply(500, "A|||B|||C");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("two fields") << LocalReply(200, "A|||B") << "without three fields";
+        QTest::newRow("four fields") << LocalReply(200, "A|||B|||C|||D") << "without three fields";
+        QTest::newRow("500") << LocalReply(500, "A|||B|||C") << "fails: HTTP 500";
     }
     void badAnswersAskAgain() {
         QFETCH(LocalReply, first);
-        LocalHttp key({first, LocalReply(200, "|||中文|||钥匙")});
+        QFETCH(QString, cause);
+        LocalHttp key({first, first, LocalReply(200, "|||中文|||钥匙")});
         ApiKit kit(key.base() + "/k");
+        NetWarnings log;
+        QCOMPARE(kit.api->WebApiData(), QString());
         QCOMPARE(kit.api->WebApiData(), QString());
         QCOMPARE(kit.api->WebApiData(), QString("中文钥匙"));
         QCOMPARE(kit.api->WebApiData(), QString("中文钥匙"));
-        QCOMPARE(key.requests.size(), 2);
+        QCOMPARE(key.requests.size(), 3);
+        QCOMPARE(log.lines.size(), 2);
+        QVERIFY2(log.lines[0].startsWith("the key service at " + key.base() + "/k") && log.lines[0].contains(cause),
+                 qPrintable(log.lines[0]));
+        QCOMPARE(log.lines[1], QString("the key service answers again"));
     }
 
     void unreachableKeyService() {
         ApiKit kit(QStringLiteral("http://127.0.0.1:%1/k").arg(deadPort()));
+        NetWarnings log;
         QCOMPARE(kit.api->WebApiData(), QString());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines[0].endsWith("fails: no answer"), qPrintable(log.lines[0]));
         QCOMPARE(kit.api->ApiMd5("abc"), QString("3cd24fb0d6963f7d")); // the value alone
         QVERIFY(kit.prompt.calls.isEmpty());
     }

@@ -105,6 +105,21 @@ private Q_SLOTS:
         QVERIFY(kit.prompt.calls.isEmpty());
     }
 
+    // A failing notice service leaves one warning per cause (the address without its
+    // query), and one when it answers again, even with nothing new.
+    void failuresAreLoggedOncePerCause() {
+        LocalHttp service({LocalReply(503), LocalReply(503), LocalReply(200, "<Root"), LocalReply(200, notice("", "")),
+                           LocalReply(200, notice("", "")), LocalReply(404)});
+        NewsKit kit(service.base() + "/notice");
+        NetWarnings log;
+        for (int poll = 0; poll < 6; ++poll)
+            QVERIFY(!kit.news->CheckNewNotice());
+        QCOMPARE(service.requests.size(), 6);
+        const QString failing = "the notice service at " + service.base() + "/notice fails: ";
+        QCOMPARE(log.lines, QStringList({failing + "HTTP 503", failing + "an answer that is not XML",
+                                         "the notice service answers again", failing + "HTTP 404"}));
+    }
+
     // The demo service hands each kind its notices in turn, then the empty notice.
     void demoServiceRotation() {
         QTemporaryDir dir;

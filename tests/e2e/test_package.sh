@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Installing: `cmake --install` lays out the program folder and the desktop files,
+# which pass their validators; the .deb that CPack builds passes lintian; unpacked
+# into a private root, its program answers --help and --version without a display
+# and runs as an ordinary user from the read-only folder: the icon is embedded, a
+# notice is stored below $XDG_DATA_HOME and shown, and the tray quits.
+. "$(dirname "$0")/e2e-lib.sh"
+e2e_init "$1" 280 VantobelPlayTray vantobel-vendor-service
+build=$(dirname "$E2E_BUILD_BIN")
+for tool in cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli identify; do
+    command -v "$tool" >/dev/null || e2e_fail "missing tool $tool (scripts/install-deps.sh installs it)"
+done
+
+# --- cmake --install
+inst=$XS_DIR/inst
+cmake --install "$build" --prefix "$inst" >"$XS_DIR/log/install.log" 2>&1 || e2e_fail "cmake --install failed"
+prog=$inst/lib/vantobel-play
+for f in VantobelPlayTray Bin/Settings.xml Skin/DefaultSkin.ini Skin/Vantobel.qss "Users/All Users/Info.db" \
+    share/man/man1/VantobelPlayTray.1.gz; do
+    [[ $f == share/* ]] && f=../../$f
+    [[ -s $prog/$f ]] || e2e_fail "not installed: $f"
+done
+[[ -L $inst/bin/VantobelPlayTray && $(readlink -f "$inst/bin/VantobelPlayTray") == "$(readlink -f "$prog/VantobelPlayTray")" ]] ||
+    e2e_fail "bin/VantobelPlayTray is not a link to the program"
+stray=$(find "$inst" -name 'VantobelPlay' -o -name 'Update' -o -name 'vantobel-vendor-service' -o -name 'window_gallery' \
+    -o -name 'test_*' -o -name 'bench_*')
+[[ -z $stray ]] || e2e_fail "demo, test or benchmark files installed: $stray"
+! grep -q '127\.0\.0\.1' "$prog/Bin/Settings.xml" || e2e_fail "the installed Settings.xml points at the demo service"
+[[ $(e2e_sql "$prog/Users/All Users/Info.db" "select count(*) from sqlite_master where name='HistoryNews'") == 1 ]] ||
+    e2e_fail "the installed template database has no HistoryNews table"
+
+desktop=$inst/share/applications/vantobel-play-tray.desktop
+desktop-file-validate "$desktop" >"$XS_DIR/log/validate.log" 2>&1 || e2e_fail "desktop-file-validate: $(cat "$XS_DIR/log/validate.log")"
+appstreamcli validate --no-net "$inst/share/metainfo/example.vantobel.PlayTray.metainfo.xml" >>"$XS_DIR/log/validate.log" 2>&1 ||
+    e2e_fail "appstreamcli validate: $(cat "$XS_DIR/log/validate.log")"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+for size in 16 22 24 32 48 64 128 256 16@2 24@2 32@2 48@2; do
+    png=$inst/share/icons/hicolor/${size%@2}x${size%@2}${size#"${size%@2}"}/apps/$icon.png
+    px=${size%@2}
+    [[ $size == *@2 ]] && px=$((px * 2))
+    [[ $(identify -format '%wx%h' "$png" 2>/dev/null) == "${px}x${px}" ]] || e2e_fail "no ${px}-pixel icon at $png"
+done
+[[ -s $inst/share/icons/hicolor/scalable/apps/$icon.svg ]] || e2e_fail "no scalable icon"
+
+# --- the .deb
+cpack --config "$build/CPackConfig.cmake" -B "$XS_DIR/pkg" >"$XS_DIR/log/cpack.log" 2>&1 || e2e_fail "cpack failed"
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+deb=$XS_DIR/pkg/vantobel-play-tray_${version}_$(dpkg --print-architecture).deb
+[[ -f $deb ]] || e2e_fail "no $(basename "$deb") (found: $(ls "$XS_DIR/pkg"))"
+depends=$(dpkg-deb -f "$deb" Depends)
+e2e_note "Depends: $depends"
+for need in libqt6widgets6 libsqlite3-0 libpugixml1v5 qt6-translations-l10n qt6-qpa-plugins; do
+    grep -q "\b$need\b" <<<"$depends" || e2e_fail "the package does not depend on $need"
+done
+lintian --fail-on error "$deb" >"$XS_DIR/log/lintian.log" 2>&1 ||
+    e2e_fail "lintian reports errors: $(grep '^E:' "$XS_DIR/log/lintian.log")"
+
+root=$XS_DIR/root
+dpkg-deb -x "$deb" "$root" || e2e_fail "dpkg-deb -x failed"
+tray=$root/usr/bin/VantobelPlayTray
+
+# --help and --version need no display and start nothing.
+out=$(env -u DISPLAY "$tray" --version) || e2e_fail "--version did not exit 0"
+[[ $out == "VantobelPlayTray $version" ]] || e2e_fail "--version printed '$out'"
+out=$(env -u DISPLAY "$tray" -h) || e2e_fail "-h did not exit 0"
+grep -q '^Usage: VantobelPlayTray' <<<"$out" || e2e_fail "-h printed '$out'"
+[[ -z $(ls -A "$XDG_RUNTIME_DIR") ]] || e2e_fail "--help or --version left a link socket"
+
+# --- the unpacked program, run as an ordinary user who cannot write its folder
+notices=$XS_DIR/notices.xml
+cat >"$notices" <<'XML'
+<?xml version="1.0" encoding="utf-8"?>
+<Notices>
+  <Notice kind="user">
+    <Title>安装包里的程序</Title><Url>/news/e2e-package</Url><Pic></Pic>
+    <Brief>从安装包解开后照样运行。</Brief><TypeStr>公告</TypeStr>
+    <CrowdType>全部</CrowdType><Area>全国</Area><TimeAxes>2026-03-01 08:00:00</TimeAxes>
+  </Notice>
+</Notices>
+XML
+e2e_service "$notices"
+sed -i "s|https\?://[^/\"]*|http://127.0.0.1:$E2E_PORT|g" "$root/usr/lib/vantobel-play/Bin/Settings.xml"
+
+user=$XS_DIR/user
+mkdir -p "$user"/{home,config,data,cache,runtime}
+chmod 0700 "$user/runtime"
+run_as=()
+if [[ $(id -u) == 0 ]]; then
+    # root writes anywhere; the program must show what an ordinary user gets.
+    chmod o+x "$XS_DIR"
+    chown -R nobody:nogroup "$user"
+    run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+else
+    chmod -R a-w "$root"
+    trap 'chmod -R u+w "$root" 2>/dev/null; xs_stop' EXIT
+fi
+export HOME=$user/home XDG_CONFIG_HOME=$user/config XDG_DATA_HOME=$user/data XDG_CACHE_HOME=$user/cache
+export XDG_RUNTIME_DIR=$user/runtime VANTOBEL_TRAY_ONLINE=1
+unset VANTOBEL_PLAY_HOME
+touch "$XS_DIR/started"
+xs_spawn tray "${run_as[@]}" "$tray" '/u|||E2E|||p1|||pkguser|||secret|||p4|||p5|||p6|||p7'
+E2E_TRAY_PID=${XS_PIDS[-1]}
+e2e_wait_icon
+
+db=$XDG_DATA_HOME/VantobelPlayTray/Users/pkguser/Info.db
+stored() { [[ $(e2e_sql "$db" "select count(*) from HistoryNews where UrlStr like '%/news/e2e-package'") == 1 ]]; }
+e2e_eventually 30 "the notice to be stored below \$XDG_DATA_HOME" stored
+has_popup() { [[ $(e2e_managed_count) == 1 ]]; }
+e2e_eventually 15 "the notice to pop up" has_popup
+popup=$(e2e_managed_windows)
+# grep reads the whole icon dump: an early exit would fail the pipe under pipefail.
+has_icon() { (($(xprop -id "$popup" _NET_WM_ICON 2>/dev/null | grep -c 'Icon (') >= 1)); }
+e2e_check "the pop-up carries the program's icon" has_icon
+written=$(find "$root" -newer "$XS_DIR/started")
+[[ -z $written ]] || e2e_fail "the program wrote into its installed folder: $written"
+e2e_quit_tray
+e2e_pass
