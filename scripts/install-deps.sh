@@ -10,6 +10,9 @@ packages=(
     libpugixml-dev libsqlite3-dev sqlite3 libbenchmark-dev
     # tests and demo on a real X display with a window manager and a system tray
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
+    # tests on real desktops (ctest -L desktops): Qt on Wayland, GNOME's compositor
+    # with XWayland, sway with swaybar, Xfce's panel; gdbus plays the tray host
+    qt6-wayland mutter xwayland sway grim xfce4-panel xfconf libglib2.0-bin dbus-bin util-linux
 )
 
 missing=()

@@ -1,8 +1,10 @@
 #include "GlobalFunction.h"
+#include "SessionPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    chooseSessionPlatform();
     QApplication app(argc, argv);
     // The tray has no main window: closing a pop-up or the message box must not end it.
     app.setQuitOnLastWindowClosed(false);
