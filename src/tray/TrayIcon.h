@@ -42,7 +42,11 @@ public:
 
     bool isShown() const { return m_shown; }
     const NotifyIconData& data() const { return m_data; }
-    QSystemTrayIcon& systemTrayIcon() { return *m_icon; }
+    // The platform icon, made on first use when no tray has made it yet.
+    QSystemTrayIcon& systemTrayIcon();
+    // Whether the platform icon exists: it is made once a tray is there, since Qt
+    // decides for good at the first icon whether icons go to a D-Bus host.
+    bool hasPlatformIcon() const { return m_icon != nullptr; }
 
     // The menu a D-Bus tray host may show by itself. An XEmbed icon never gets it:
     // there the program pops the menu up on a right click.
@@ -50,8 +54,7 @@ public:
     void setDesktop(TrayDesktop desktop);
 
     // From start on, looks for a tray every pollMs: says once when none was found
-    // after graceMs and once more when one appears, then stops looking. An icon made
-    // before a D-Bus tray host appeared is made anew so that the host shows it.
+    // after graceMs and once more when one appears, makes the icon then, and stops.
     void watchForTray(int graceMs, int pollMs);
     bool isWatchingForTray() const { return m_watch.isActive(); }
 
@@ -80,4 +83,5 @@ private:
     QElapsedTimer m_sinceStart;
     int m_graceMs = 0;
     bool m_saidMissing = false;
+    int m_hostPolls = 0;
 };

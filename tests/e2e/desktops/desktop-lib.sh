@@ -28,8 +28,14 @@ dt_need() {
 # dt_on_private_bus ARGS: runs this script again inside its own session bus.
 dt_on_private_bus() {
     [[ -n ${DT_ON_BUS:-} ]] && return 0
-    dt_need dbus-run-session dbus-bin gdbus libglib2.0-bin
+    dt_need dbus-run-session dbus-bin dbus-update-activation-environment dbus-bin gdbus libglib2.0-bin
     DT_ON_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+}
+
+# Services the bus starts on demand (xfconfd, ...) get this session's folders and
+# display, never the real home's.
+dt_bus_environment() {
+    dbus-update-activation-environment --all >/dev/null 2>&1 || e2e_fail "could not set the bus's activation environment"
 }
 
 # dt_init BUILD_BIN SECONDS BINARY...: private folders, a watchdog and a copy of the
@@ -52,6 +58,7 @@ dt_init() {
     unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP DESKTOP_SESSION
     unset QT_QPA_PLATFORM
     export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
+    dt_bus_environment
 
     cat >"$XS_DIR/bin/xdg-open" <<EOS
 #!/bin/sh
