@@ -7,6 +7,7 @@
 #include <QDBusInterface>
 #include <QGuiApplication>
 #include <QMenu>
+#include <cstdlib>
 
 #ifdef VT_HAVE_XCB
 #include <xcb/xcb.h>
@@ -56,13 +57,13 @@ bool xembedTrayPresent() {
     if (!atom)
         return false;
     const xcb_atom_t selection = atom->atom;
-    free(atom);
+    std::free(atom);
     if (selection == XCB_ATOM_NONE)
         return false;
     xcb_get_selection_owner_reply_t* owner =
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
     const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
-    free(owner);
+    std::free(owner);
     return owned;
 #else
     return false;

@@ -9,14 +9,25 @@ dt_need sway sway swaybar sway swaymsg sway grim grim Xwayland xwayland xwininfo
     setpriv util-linux
 SHOT_NAME=desktop-sway.png
 
-# As root: hand the session to the unprivileged user, on a bus of its own.
+# As root: hand the session to the unprivileged user, on a bus of its own, with the
+# scripts and the program folder copied where that user can read them.
 if [[ $(id -u) == 0 && -z ${DT_ON_BUS:-} ]]; then
     nobody=65534
-    : >"$SHOT_NAME" && chown "$nobody:$nobody" "$SHOT_NAME" && export DT_SHOT=$PWD/$SHOT_NAME
-    DT_ON_BUS=1 exec setpriv --reuid=$nobody --regid=$nobody --clear-groups \
-        dbus-run-session -- bash "$0" "$@"
+    [[ -d $1 ]] || dt_skip "no program folder $1"
+    stage=$(mktemp -d "${TMPDIR:-/tmp}/vt-sway-stage.XXXXXX")
+    mkdir "$stage/bin" && cp -r "$DT_HERE/.." "$stage/e2e" &&
+        (cd "$1" && tar -cf - .) | (cd "$stage/bin" && tar -xf -) &&
+        chown -R "$nobody:$nobody" "$stage" || {
+        rm -rf "$stage"
+        e2e_fail "could not lay out the unprivileged user's copy"
+    }
+    DT_ON_BUS=1 DT_SHOT=$stage/shot.png setpriv --reuid=$nobody --regid=$nobody --clear-groups \
+        dbus-run-session -- bash "$stage/e2e/desktops/$(basename "$0")" "$stage/bin"
+    status=$?
+    [[ -s $stage/shot.png ]] && cp "$stage/shot.png" "$PWD/$SHOT_NAME" && e2e_note "screenshot: $PWD/$SHOT_NAME"
+    rm -rf "$stage"
+    exit $status
 fi
-DT_SHOT=${DT_SHOT:-$PWD/$SHOT_NAME}
 dt_on_private_bus "$@"
 [[ $(id -u) != 0 ]] || dt_skip "sway does not run as root, and no unprivileged user could be taken"
 dt_init "$1" 120 VantobelPlayTray vantobel-vendor-service VantobelPlay
@@ -73,9 +84,14 @@ e2e_eventually 15 "the pop-up to lie whole on the output" whole
 e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
 sleep 1
 grim "$XS_DIR/shot.png" || e2e_fail "grim took no screenshot"
-cp "$XS_DIR/shot.png" "$DT_SHOT" 2>/dev/null && e2e_note "screenshot: $DT_SHOT"
+cp "$XS_DIR/shot.png" "$DT_SHOT" || e2e_fail "could not keep the screenshot"
 
 dt_check_item_clicks "$fields"
+# The tray chose XWayland for itself only: the player it started keeps no choice.
+player_pid=$(for p in $(xs_tagged_pids); do [[ $(cat "/proc/$p/comm" 2>/dev/null) == VantobelPlay ]] && echo "$p"; done | head -n1)
+[[ -n $player_pid ]] || e2e_fail "no running player found"
+e2e_check "the tray runs on Qt's X11 platform" grep -q 'platforms/libqxcb' "/proc/$E2E_TRAY_PID/maps"
+e2e_check "the started player has no platform forced on it" eval '! grep -qz "^QT_QPA_PLATFORM=" "/proc/$player_pid/environ"'
 e2e_quit_tray
 dt_check_offline_look "/u|||E2E|||$fields"
 e2e_pass
