@@ -4,7 +4,7 @@
 # notice's pop-up rests at the bottom right of the virtual monitor. No tray is there,
 # which it says once on stderr while it keeps polling. Without XWayland it runs on
 # Wayland itself.
-. "$(dirname "$0")/desktop-lib.sh"
+. "$(dirname "$0")/desktop-lib.sh" || exit 1
 dt_on_private_bus "$@"
 dt_need mutter mutter Xwayland xwayland xwininfo x11-utils xdotool xdotool
 dt_init "$1" 110 VantobelPlayTray vantobel-vendor-service

@@ -4,7 +4,7 @@
 # watcher, with its tooltip and icon; Activate and ContextMenu, called as swaybar
 # calls them, open the player and the menu; the menu's items work through the
 # exported menu; a notice's pop-up shows whole on the output (sway places it).
-. "$(dirname "$0")/desktop-lib.sh"
+. "$(dirname "$0")/desktop-lib.sh" || exit 1
 dt_need sway sway swaybar sway swaymsg sway grim grim Xwayland xwayland xwininfo x11-utils xdotool xdotool \
     setpriv util-linux
 SHOT_NAME=desktop-sway.png

@@ -2,7 +2,7 @@
 # Xfce's panel on an X display: its systray plugin hosts StatusNotifierItems. The
 # tray starts before the panel, says there is no tray, and its icon comes to the
 # panel when the panel does; the host's reads and calls then work as on sway.
-. "$(dirname "$0")/desktop-lib.sh"
+. "$(dirname "$0")/desktop-lib.sh" || exit 1
 dt_on_private_bus "$@"
 dt_need xfce4-panel xfce4-panel xfconf-query xfconf Xvfb xvfb openbox openbox xwininfo x11-utils xdotool xdotool \
     import imagemagick
