@@ -12,6 +12,9 @@ packages=(
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
     # install and package: Qt's Chinese standard texts, the .deb and its checks
     qt6-translations-l10n qt6-qpa-plugins dpkg-dev file lintian desktop-file-utils appstream
+    # tests on real desktops (ctest -L desktops): Qt on Wayland, GNOME's compositor
+    # with XWayland, sway with swaybar, Xfce's panel; gdbus plays the tray host
+    qt6-wayland mutter xwayland sway grim xfce4-panel xfconf libglib2.0-bin dbus-bin util-linux
 )
 
 missing=()

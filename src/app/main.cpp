@@ -1,5 +1,6 @@
 #include "AppIdentity.h"
 #include "GlobalFunction.h"
+#include "SessionPlatform.h"
 
 #include <QApplication>
 
@@ -7,6 +8,7 @@ int main(int argc, char* argv[]) {
     // --help and --version answer before any display or running tray is touched.
     if (const std::optional<int> code = AppIdentity::answerCommandLine(argc, argv))
         return *code;
+    chooseSessionPlatform();
     QApplication app(argc, argv);
     AppIdentity::setUp(app);
     // The tray has no main window: closing a pop-up or the message box must not end it.

@@ -5,6 +5,7 @@
 #include "PlayerControl.h"
 #include "Seams.h"
 #include "SysPublicCls.h"
+#include "TickInterval.h"
 #include "TrayState.h"
 #include "TrayTexts.h"
 
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
 
 bool webHomeSigned(const TrayState& state) {
     return !SysPublicCls::IsBlank(state.ParentUser.Field[0]) && !SysPublicCls::IsBlank(state.ParentUser.Field[1]) &&
@@ -38,6 +40,7 @@ SysLoad::SysLoad(SysLoadDeps deps, QWidget* parent) : QWidget(parent), m_deps(st
     connect(m_goButton, &QPushButton::clicked, this, [this] { m_deps.player.OpenDefaultPlayer(); });
     connect(&m_icon, &TrayIcon::openDefaultPlayerRequested, this, [this] { m_deps.player.OpenDefaultPlayer(); });
     connect(&m_icon, &TrayIcon::menuRequested, this, &SysLoad::showMenu);
+    m_icon.setMenu(m_menu.menu());
 
     connect(m_menu.about(), &QAction::triggered, this, &SysLoad::aboutRequested);
     connect(m_menu.update(), &QAction::triggered, this, [this] { m_deps.player.RunUpdate(); });
@@ -71,6 +74,8 @@ void SysLoad::Load(const QList<SiblingEntry>& siblings) {
         else
             ShowAppIcoMain();
     });
+    // Ten one-second ticks without a tray are worth a word on stderr.
+    resumeNext([&] { m_icon.watchForTray(10 * oneSecondTickMs(), std::max(oneSecondTickMs(), 100)); });
     resumeNext([&] {
         if (m_deps.startConnectionWatch)
             m_deps.startConnectionWatch();

@@ -2,14 +2,29 @@
 
 #include "NotifyIconData.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QMenu;
 
 // What a notification of the icon asks for.
 enum class TrayClick { None, OpenDefaultPlayer, ShowMenu };
 // A single left click opens the player, a right click the menu; nothing else acts.
 TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason);
+
+// What the icon learns about the desktop. Empty members are the real desktop.
+struct TrayDesktop {
+    // A system tray is there to show the icon (an XEmbed tray or a StatusNotifierWatcher).
+    std::function<bool()> trayPresent;
+    // Qt would make a new icon a StatusNotifierItem on D-Bus rather than an XEmbed icon.
+    std::function<bool()> itemOnDBus;
+};
 
 // The notification-area icon. Add, modify and delete keep the meaning of the icon
 // record: a modify on a deleted icon changes the record but shows nothing.
@@ -17,6 +32,7 @@ class TrayIcon : public QObject {
     Q_OBJECT
 public:
     explicit TrayIcon(QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     static QIcon iconFor(TrayIconState state);
 
@@ -26,7 +42,21 @@ public:
 
     bool isShown() const { return m_shown; }
     const NotifyIconData& data() const { return m_data; }
-    QSystemTrayIcon& systemTrayIcon() { return m_icon; }
+    // The platform icon, made on first use when no tray has made it yet.
+    QSystemTrayIcon& systemTrayIcon();
+    // Whether the platform icon exists: it is made once a tray is there, since Qt
+    // decides for good at the first icon whether icons go to a D-Bus host.
+    bool hasPlatformIcon() const { return m_icon != nullptr; }
+
+    // The menu a D-Bus tray host may show by itself. An XEmbed icon never gets it:
+    // there the program pops the menu up on a right click.
+    void setMenu(QMenu* menu);
+    void setDesktop(TrayDesktop desktop);
+
+    // From start on, looks for a tray every pollMs: says once when none was found
+    // after graceMs and once more when one appears, makes the icon then, and stops.
+    void watchForTray(int graceMs, int pollMs);
+    bool isWatchingForTray() const { return m_watch.isActive(); }
 
     // Feeds one notification in as the platform would deliver it.
     void activate(QSystemTrayIcon::ActivationReason reason);
@@ -36,9 +66,22 @@ Q_SIGNALS:
     void menuRequested();
 
 private:
+    void build();
     void apply(const NotifyIconData& data);
+    void exportMenu();
+    void lookForTray();
+    bool trayPresent() const;
+    bool itemOnDBus() const;
 
-    QSystemTrayIcon m_icon;
+    std::unique_ptr<QSystemTrayIcon> m_icon;
     NotifyIconData m_data;
     bool m_shown = false;
+    bool m_onDBus = false;
+    QPointer<QMenu> m_menu;
+    TrayDesktop m_desktop;
+    QTimer m_watch;
+    QElapsedTimer m_sinceStart;
+    int m_graceMs = 0;
+    bool m_saidMissing = false;
+    int m_hostPolls = 0;
 };

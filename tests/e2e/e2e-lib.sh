@@ -88,6 +88,19 @@ e2e_need() {
     done
 }
 
+# e2e_lay_out_program: a fresh copy of the built program folder in $E2E_PROG, with no
+# user data, and the demo stand-ins beside it where the tray looks for the player.
+e2e_lay_out_program() {
+    E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
+    mkdir -p "$E2E_PROG"
+    (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
+    find "$E2E_PROG/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
+    rm -f "$E2E_PROG/Users/All Users/Sys.ini"
+    if [[ -d $E2E_DEMO_BIN ]]; then
+        cp -p "$E2E_DEMO_BIN"/* "$E2E_PROG"/ || e2e_fail "could not copy the demo stand-ins"
+    fi
+}
+
 # e2e_init BUILD_BIN SECONDS BINARY...: checks the binaries, starts the X session
 # and a watchdog, and lays out a private program folder.
 e2e_init() {
@@ -115,13 +128,7 @@ e2e_init() {
     E2E_PROG=$XS_DIR/prog
     mkdir -p "$E2E_PROG"
     # The program folder without what other tests left in its Users folder.
-    (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
-    find "$E2E_PROG/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
-    rm -f "$E2E_PROG/Users/All Users/Sys.ini"
-    # The stand-ins beside the program, where the tray looks for the player and updater.
-    if [[ -d $E2E_DEMO_BIN ]]; then
-        cp -p "$E2E_DEMO_BIN"/* "$E2E_PROG"/ || e2e_fail "could not copy the demo stand-ins"
-    fi
+    e2e_lay_out_program
     export VANTOBEL_PLAY_HOME=$E2E_PROG
     # Every demo player, also one the tray starts, records its commands here.
     export VANTOBEL_PLAYER_LOG=$XS_DIR/player-commands.log

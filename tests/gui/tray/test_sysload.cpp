@@ -47,6 +47,20 @@ struct Rig {
     }
 };
 
+// The program's tray warnings while alive.
+struct TrayWarnings {
+    static inline QStringList seen;
+    QtMessageHandler previous;
+    TrayWarnings() {
+        seen.clear();
+        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            if (QByteArray(context.category) == "vantobel.tray")
+                seen << text;
+        });
+    }
+    ~TrayWarnings() { qInstallMessageHandler(previous); }
+};
+
 QStringList captions(const QMenu* menu) {
     QStringList out;
     for (const QAction* a : menu->actions())
@@ -87,6 +101,48 @@ private Q_SLOTS:
         hidden.host->LinkExecute(QStringLiteral("/showappico|||HiddenTrayIco"));
         QVERIFY(hidden.host->trayIcon().isShown());
         QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Normal);
+    }
+
+    void missingTrayIsSaidOnceAndALateHostGetsTheIcon() {
+        qputenv("VANTOBEL_TRAY_TICK_MS", "5");
+        TrayWarnings warnings;
+        Rig rig;
+        bool present = false;
+        TrayIcon& icon = rig.host->trayIcon();
+        icon.setDesktop({[&] { return present; }, [] { return true; }});
+        rig.host->Load({});
+        QTRY_COMPARE(warnings.seen.size(), 1);
+        QVERIFY(warnings.seen.at(0).startsWith(QStringLiteral("no system tray found")));
+        QTest::qWait(400);
+        QCOMPARE(warnings.seen.size(), 1);
+        QVERIFY(icon.isWatchingForTray());
+        // No platform icon yet: the first one decides where every later one goes.
+        QVERIFY(!icon.hasPlatformIcon());
+
+        // A D-Bus host comes: said once more, and the icon with the menu and the look.
+        rig.host->setIconState(TrayIconState::Offline);
+        present = true;
+        QTRY_COMPARE(warnings.seen.size(), 2);
+        QVERIFY(warnings.seen.at(1).startsWith(QStringLiteral("a system tray appeared")));
+        QVERIFY(!icon.isWatchingForTray() && icon.hasPlatformIcon());
+        QSystemTrayIcon& late = icon.systemTrayIcon();
+        QCOMPARE(late.contextMenu(), rig.host->trayMenu().menu());
+        QVERIFY(late.isVisible());
+        QVERIFY(late.toolTip().contains(QStringLiteral("（离线）")));
+        Q_EMIT late.activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(rig.linkCalls.size(), 1);
+
+        // An XEmbed tray at start: nothing to say, an icon at once, and no menu handed
+        // over (the program pops it up itself on a right click).
+        Rig served;
+        served.host->trayIcon().setDesktop({[] { return true; }, [] { return false; }});
+        served.host->Load({});
+        QVERIFY(served.host->trayIcon().hasPlatformIcon());
+        QCOMPARE(served.host->trayIcon().systemTrayIcon().contextMenu(), nullptr);
+        QTRY_VERIFY(!served.host->trayIcon().isWatchingForTray());
+        QTest::qWait(100);
+        QCOMPARE(warnings.seen.size(), 2);
+        qunsetenv("VANTOBEL_TRAY_TICK_MS");
     }
 
     void webHomeIsSignedOnlyWithTheParentsData() {

@@ -1,5 +1,6 @@
 #include "DesktopUrlOpener.h"
 #include "QtProcessLauncher.h"
+#include "SessionPlatform.h"
 #include "TerminationSignals.h"
 
 #include "Fakes.h"
@@ -13,6 +14,18 @@ class TestDesktopSeams : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void waylandSessionsRunOnXWaylandFirst() {
+        const QByteArray xwaylandFirst("xcb;wayland");
+        QCOMPARE(platformForSession("", "wayland-0", ""), xwaylandFirst);
+        QCOMPARE(platformForSession("", "", "wayland"), xwaylandFirst);
+        QCOMPARE(platformForSession("  ", "", "Wayland"), xwaylandFirst);
+        // The user's own choice stands; an X11 session needs no choice.
+        QCOMPARE(platformForSession("wayland", "wayland-0", "wayland"), QByteArray());
+        QCOMPARE(platformForSession("offscreen", "", "wayland"), QByteArray());
+        QCOMPARE(platformForSession("", "", "x11"), QByteArray());
+        QCOMPARE(platformForSession("", "", ""), QByteArray());
+    }
+
     void urlOpenerRefusesAllButWebAddresses() {
         DesktopUrlOpener opener;
         for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "/home/user/notice.html",
