@@ -42,6 +42,7 @@ dt_bus_environment() {
 # program folder, like e2e_init but without an X server of its own.
 dt_init() {
     E2E_BUILD_BIN=$(cd "$1" 2>/dev/null && pwd) || dt_skip "no program folder $1"
+    E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
     local limit=$2
     shift 2
     e2e_need "$@"
