@@ -54,14 +54,48 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(k.userDb("guest")));
     }
 
-    void missingTemplateIsReportedAtEveryStatement() {
+    // Told from the event loop after the operation, never inside it (the caller may be
+    // a window being built), and one waiting box per text.
+    void missingTemplateIsReportedAfterTheStatement() {
         StoreKit k(QString{});
-        QVERIFY(!k.conn.ExecuteSql("select 1").isValid());
+        bool ok = true;
         QVERIFY(k.conn.QuerySql("select 1").isEmpty());
+        QVERIFY(!k.conn.ExecuteSql("select 1", {}, &ok).isValid() && !ok);
         QVERIFY(!k.conn.Execute("select 1"));
-        QCOMPARE(k.prompt.calls.size(), 3);
+        QVERIFY(k.prompt.calls.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(k.prompt.calls.size(), 1);
         QCOMPARE(k.prompt.calls[0].text, QString("Err.请关闭后重新打开！"));
         QVERIFY(!QFile::exists(k.userDb("guest")));
+        k.conn.ExecuteSql("select 1");
+        QCoreApplication::processEvents();
+        QCOMPARE(k.prompt.calls.size(), 2);
+    }
+
+    // An empty Info.db is never built on: without the template it stays empty, and the
+    // template's copy replaces it once there is one. A file without HistoryNews (what
+    // building on an empty file made) is no database of ours: moved aside, made anew.
+    void emptyOrForeignUserFile() {
+        StoreKit k(QString{});
+        const QString db = k.userDb("guest");
+        QDir().mkpath(QFileInfo(db).path());
+        QVERIFY(QFile(db).open(QIODevice::WriteOnly));
+        QVERIFY(!k.conn.Execute("select 1"));
+        QCOMPARE(QFileInfo(db).size(), 0);
+        QDir().mkpath(k.home.path() + "/Users/All Users");
+        sqlOn(k.templatePath(), schemaText());
+        QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values('x')"));
+        QCOMPARE(sqlOn(db, "select SNo from HistoryNews"), QVariantList{"x"});
+
+        StoreKit f;
+        const QString foreign = f.userDb("guest");
+        QDir().mkpath(QFileInfo(foreign).path());
+        sqlOn(foreign, "create table SoftSettings(FieldStr TEXT PRIMARY KEY, DataStr TEXT);"
+                       "insert into SoftSettings values('PopShow_SysAdv','0')");
+        f.clock.set(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        QVERIFY(f.conn.Execute("Insert Into HistoryNews(SNo) Values('y')"));
+        QCOMPARE(sqlOn(foreign, "select SNo from HistoryNews"), QVariantList{"y"});
+        QCOMPARE(sqlOn(foreign + ".damaged-20260102-030405", "select DataStr from SoftSettings"), QVariantList{"0"});
     }
 
     void valuesAreBoundAndRowsOutliveTheStatement() {
@@ -107,6 +141,7 @@ private Q_SLOTS:
             QCOMPARE(fileHash(aside), damaged);
             QCOMPARE(sqlOn(db, "select group_concat(SNo) from HistoryNews"), QVariantList{QString::number(round)});
         }
+        QCoreApplication::processEvents();
         QCOMPARE(k.prompt.calls.size(), 1); // told once per run
         QVERIFY(k.prompt.calls[0].text.contains("Info.db.damaged-20260102-030405"));
     }
@@ -120,6 +155,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QVERIFY(!k.conn.Execute("select 1"));
         QCOMPARE(QDir(k.home.path() + "/Users/guest").entryList({"Info.db.damaged-*"}).size(), 1);
+        QCoreApplication::processEvents();
         QCOMPARE(k.prompt.calls.size(), 1);
     }
 
