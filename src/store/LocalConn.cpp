@@ -206,9 +206,12 @@ bool LocalConn::moveAside(const QString& path) {
             QFile::rename(side, aside + QLatin1String(suffix));
     }
     m_checkedFiles.remove(path);
-    if (!m_toldDamaged) {
-        m_toldDamaged = true;
+    if (!m_loggedDamaged)
         qCWarning(lcStore) << "damaged database moved aside to" << aside;
+    m_loggedDamaged = true;
+    // Without a template nothing is made anew; the user hears of the missing template instead.
+    if (!m_toldDamaged && SysPublicCls::SysFile(templatePath())) {
+        m_toldDamaged = true;
         tell(damagedMessage(QFileInfo(aside).fileName()), PromptIcon::Exclamation);
     }
     return true;

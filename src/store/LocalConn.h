@@ -72,6 +72,7 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     const Clock& m_clock;
     bool m_toldDamaged = false;
+    bool m_loggedDamaged = false;
     // Set when a fresh copy of the template is itself damaged: then no more files are
     // moved aside in this run, or every statement would leave another one behind.
     bool m_templateDamaged = false;

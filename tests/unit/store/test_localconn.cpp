@@ -97,6 +97,19 @@ private Q_SLOTS:
         QVERIFY(f.conn.Execute("Insert Into HistoryNews(SNo) Values('y')"));
         QCOMPARE(sqlOn(foreign, "select SNo from HistoryNews"), QVariantList{"y"});
         QCOMPARE(sqlOn(foreign + ".damaged-20260102-030405", "select DataStr from SoftSettings"), QVariantList{"0"});
+        QCoreApplication::processEvents();
+        QCOMPARE(f.prompt.calls.size(), 1);
+        QCOMPARE(f.prompt.calls[0].text, LocalConn::damagedMessage("Info.db.damaged-20260102-030405"));
+
+        // Nothing is made anew without the template: the user is not told otherwise.
+        QVERIFY(QFile::remove(f.templatePath()));
+        StoreKit g(QString{});
+        QDir().mkpath(QFileInfo(g.userDb("guest")).path());
+        QVERIFY(QFile::copy(foreign + ".damaged-20260102-030405", g.userDb("guest")));
+        QVERIFY(!g.conn.Execute("select 1"));
+        QCoreApplication::processEvents();
+        QCOMPARE(g.prompt.calls.size(), 1);
+        QCOMPARE(g.prompt.calls[0].text, LocalConn::missingTemplateMessage());
     }
 
     void valuesAreBoundAndRowsOutliveTheStatement() {
