@@ -20,7 +20,7 @@ namespace {
 
 class SilentPrompt : public Prompt {
 public:
-    PromptAnswer show(const QString&, const QString&, PromptIcon, PromptButtons) override { return PromptAnswer::Ok; }
+    void show(const QString&, const QString&, PromptIcon, PromptButtons, Answered) override {}
 };
 
 // One program folder for the run; one user per history size, filled once.

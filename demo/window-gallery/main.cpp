@@ -31,8 +31,9 @@ namespace {
 // The gallery only shows windows; nothing it does needs an answer.
 class SilentPrompt : public Prompt {
 public:
-    PromptAnswer show(const QString&, const QString&, PromptIcon, PromptButtons buttons) override {
-        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
+    void show(const QString&, const QString&, PromptIcon, PromptButtons buttons, Answered answered) override {
+        if (answered)
+            answered(buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes);
     }
 };
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 // Small seams through which the program reaches the clock, the random generator,
 // the user (message boxes), the browser and other programs. Main builds the real
@@ -27,11 +28,17 @@ enum class PromptIcon { None, Information, Critical, Question, Exclamation };
 enum class PromptButtons { Ok, YesNo };
 enum class PromptAnswer { Ok, Yes, No };
 
+// Message boxes. show() returns at once: the box never holds the caller in a loop of
+// its own, so the tray menu, the timers and every other window go on while it is
+// open. answered (when given) runs with the user's answer once the box is closed,
+// from the event loop. While a box with the same text is open no second one opens,
+// and its answered is dropped.
 class Prompt {
 public:
+    using Answered = std::function<void(PromptAnswer)>;
     virtual ~Prompt() = default;
-    virtual PromptAnswer show(const QString& text, const QString& title, PromptIcon icon,
-                              PromptButtons buttons = PromptButtons::Ok) = 0;
+    virtual void show(const QString& text, const QString& title, PromptIcon icon,
+                      PromptButtons buttons = PromptButtons::Ok, Answered answered = {}) = 0;
 };
 
 // Opens an address in the user's browser. Implementations refuse anything that is

@@ -1,38 +1,68 @@
 #include "QtPrompt.h"
 
-#include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
-PromptAnswer QtPrompt::show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons) {
-    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+namespace {
+QMessageBox::Icon boxIcon(PromptIcon icon) {
     switch (icon) {
     case PromptIcon::None:
-        boxIcon = QMessageBox::NoIcon;
         break;
     case PromptIcon::Information:
-        boxIcon = QMessageBox::Information;
-        break;
+        return QMessageBox::Information;
     case PromptIcon::Critical:
-        boxIcon = QMessageBox::Critical;
-        break;
+        return QMessageBox::Critical;
     case PromptIcon::Question:
-        boxIcon = QMessageBox::Question;
-        break;
+        return QMessageBox::Question;
     case PromptIcon::Exclamation:
-        boxIcon = QMessageBox::Warning;
-        break;
+        return QMessageBox::Warning;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+QtPrompt::~QtPrompt() {
+    for (const QPointer<QMessageBox>& box : std::as_const(m_open))
+        delete box.data();
+}
+
+QMessageBox* QtPrompt::openBox(const QString& text) const {
+    return m_open.value(text).data();
+}
+
+void QtPrompt::show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons,
+                    Answered answered) {
+    if (QMessageBox* open = openBox(text)) {
+        open->raise();
+        return;
     }
     const bool yesNo = buttons == PromptButtons::YesNo;
-    QMessageBox box(boxIcon, title, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
+    // Modeless and never exec(): a modal box would block the tray menu, and its loop
+    // would run timers whose windows may be deleted under the caller.
+    auto* box =
+        new QMessageBox(boxIcon(icon), title, text, yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
     if (yesNo) {
-        box.setDefaultButton(QMessageBox::Yes);
+        box->setDefaultButton(QMessageBox::Yes);
         // Closing the box with Escape or the title bar means "no", never a silent "yes".
-        box.setEscapeButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
     }
     // The tray has no main window: the box must come to the front on its own.
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    const int result = box.exec();
-    if (!yesNo)
-        return PromptAnswer::Ok;
-    return result == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
+    box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QObject::connect(box, &QMessageBox::finished, box, [box, yesNo, answered = std::move(answered)](int) {
+        if (!answered)
+            return;
+        if (!yesNo) {
+            answered(PromptAnswer::Ok);
+            return;
+        }
+        const bool yes =
+            box->clickedButton() != nullptr && box->standardButton(box->clickedButton()) == QMessageBox::Yes;
+        answered(yes ? PromptAnswer::Yes : PromptAnswer::No);
+    });
+    m_open.insert(text, box);
+    box->show();
+    box->raise();
+    box->activateWindow();
 }

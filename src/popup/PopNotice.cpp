@@ -46,6 +46,16 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
     load(notice.get());
     // The poll's document is consumed here, whatever the load managed to read.
     notice.reset();
+    // The timers start only now that the window is whole: the load lets pending events
+    // run (the settings read), and a tick there could close and delete the window
+    // under the load's feet.
+    m_started = true;
+    m_moveTimer.start();
+    m_countTimer.start();
+    if (!m_deps.screenGeometry) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            connect(screen, &QScreen::geometryChanged, this, &PopNotice::wakeMotion);
+    }
 }
 
 PopNotice::~PopNotice() = default;
@@ -119,10 +129,8 @@ void PopNotice::buildWidgets() {
 void PopNotice::load(const pugi::xml_document* notice) {
     m_moveTimer.setInterval(10);
     connect(&m_moveTimer, &QTimer::timeout, this, &PopNotice::moveTick);
-    m_moveTimer.start();
     m_countTimer.setInterval(oneSecondTickMs());
     connect(&m_countTimer, &QTimer::timeout, this, &PopNotice::countTick);
-    m_countTimer.start();
     const QRect screen = screenRect();
     m_motion.start(qint64(screen.width()) * kTwipsPerPixel, qint64(screen.height()) * kTwipsPerPixel,
                    qint64(frameGeometry().width()) * kTwipsPerPixel);
@@ -176,7 +184,8 @@ void PopNotice::render() {
 }
 
 void PopNotice::record(const QString& safeTitle, const QString& brief) {
-    m_deps.history.StoreNotice(m_noticeType, safeTitle, m_noticeUrl, brief.left(200), m_deps.clock.now(), m_noticeSNo);
+    // The store cuts the brief, and only it: a cut here could split a surrogate pair.
+    m_deps.history.StoreNotice(m_noticeType, safeTitle, m_noticeUrl, brief, m_deps.clock.now(), m_noticeSNo);
 }
 
 QString PopNotice::titleText() const {
@@ -200,6 +209,10 @@ void PopNotice::moveTick() {
         const PopMotion::Step step = m_motion.tick(qint64(screen.height()) * kTwipsPerPixel, windowHeightTwips());
         if (step == PopMotion::Step::Moved) {
             applyPosition();
+        } else if (step == PopMotion::Step::Still) {
+            // At rest the window costs nothing; a slide-out or a change of the screen or
+            // of the frame starts the timer again (wakeMotion).
+            m_moveTimer.stop();
         } else if (step == PopMotion::Step::Gone) {
             m_moveTimer.stop();
             closeByCode();
@@ -245,8 +258,14 @@ void PopNotice::applyPosition() {
     move(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
 }
 
+void PopNotice::wakeMotion() {
+    if (m_started && !m_closingByCode && !m_moveTimer.isActive())
+        m_moveTimer.start();
+}
+
 void PopNotice::startSlideOut(bool dropTopmost) {
     m_motion.sink();
+    wakeMotion();
     if (!dropTopmost)
         return;
     // Changing the widget's flags would hide and re-create a visible window; the
@@ -305,6 +324,9 @@ bool PopNotice::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WindowActivate)
         QTimer::singleShot(0, this, &PopNotice::activationCheck);
+    // The window manager's frame changes the height the rest is measured from.
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        wakeMotion();
     return handled;
 }
 

@@ -72,6 +72,8 @@ public:
     bool isTopmost() const;
     const PopRules::PopSettings& popSettings() const { return m_popSettings; }
     int countIntervalMs() const { return m_countTimer.interval(); }
+    // The move timer runs: the window is rising or sinking, not at rest.
+    bool isMoving() const { return m_moveTimer.isActive(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +90,7 @@ private:
     void upNewReaded();
     void closeByCode();
     void startSlideOut(bool dropTopmost);
+    void wakeMotion();
     QRect screenRect() const;
     void applyPosition();
 
@@ -96,6 +99,7 @@ private:
     PopRules::PopSettings m_popSettings;
     qint64 m_shownSeconds = 0;
     bool m_closingByCode = false;
+    bool m_started = false; // the load is over and the timers run
     QString m_noticeUrl;
     QString m_noticeSNo;
     QString m_noticeType;

@@ -37,8 +37,9 @@ bool WebNews::CheckNewNotice() {
             return false;
         }
         m_current = std::move(doc);
-        // A seen notice keeps its document; nothing reads it because no pop-up opens.
-        return !m_history.IsSeen(title, noticeUrl);
+        // A seen notice keeps its document; nothing reads it because no pop-up opens. A
+        // history that cannot be read says nothing: the notice waits for the next poll.
+        return m_history.IsSeen(title, noticeUrl) == HistoryTable::Seen::No;
     } catch (...) {
         m_current.reset();
         return false;

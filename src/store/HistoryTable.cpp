@@ -22,15 +22,33 @@ QString textOf(const QVariant& v) {
     return SysPublicCls::isNull(v) ? QString() : v.toString();
 }
 
+// COLLATE NOCASE folds ASCII letters only.
+QString asciiFolded(QString text) {
+    for (QChar& c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    }
+    return text;
+}
+
+QString noticeKey(const QString& safeTitle, const QString& address) {
+    return asciiFolded(safeTitle) + QChar(0) + asciiFolded(address);
+}
+
 } // namespace
 
 HistoryTable::HistoryTable(LocalConn& conn) : m_conn(conn) {}
 
-bool HistoryTable::IsSeen(const QString& safeTitle, const QString& address) {
+HistoryTable::Seen HistoryTable::IsSeen(const QString& safeTitle, const QString& address) {
+    if (m_unstored.contains(noticeKey(safeTitle, address)))
+        return Seen::Yes;
+    bool ok = false;
     const QVariant id = m_conn.ExecuteSql(
         QStringLiteral("Select Id From HistoryNews where Title=? COLLATE NOCASE And UrlStr=? COLLATE NOCASE"),
-        {safeTitle, address});
-    return !SysPublicCls::IsBlank(id);
+        {safeTitle, address}, &ok);
+    if (!ok)
+        return Seen::Unknown;
+    return SysPublicCls::IsBlank(id) ? Seen::No : Seen::Yes;
 }
 
 bool HistoryTable::StoreNotice(const QString& type, const QString& safeTitle, const QString& address,
@@ -42,7 +60,12 @@ bool HistoryTable::StoreNotice(const QString& type, const QString& safeTitle, co
         {type, safeTitle, address, cutBrief(brief), addTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), serial,
          QString()},
         &changes);
-    return ok && changes > 0;
+    if (ok && changes > 0)
+        return true;
+    // Shown but not stored: popping it up again at every poll would not store it either.
+    m_unstored.insert(noticeKey(safeTitle, address));
+    m_conn.reportWriteFailure();
+    return false;
 }
 
 void HistoryTable::MarkReadBySNo(const QString& serial) {

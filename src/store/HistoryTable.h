@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -24,12 +25,18 @@ class HistoryTable {
 public:
     static constexpr int kPageSize = 20;
 
+    enum class Seen { No, Yes, Unknown };
+
     explicit HistoryTable(LocalConn& conn);
 
-    // A row with the same title and address (ASCII case-insensitive) exists.
-    bool IsSeen(const QString& safeTitle, const QString& address);
-    // Stores a shown notice as unread; the brief is cut to 200 characters and
-    // AddTime written as "yyyy-MM-dd HH:mm:ss". False when nothing was stored.
+    // Yes when a row with the same title and address (ASCII case-insensitive) exists,
+    // or the notice could not be stored earlier in this run; Unknown when the history
+    // could not be read (a notice is new only on a definite No).
+    Seen IsSeen(const QString& safeTitle, const QString& address);
+    // Stores a shown notice as unread; the brief is cut to 200 characters (never
+    // inside a surrogate pair) and AddTime written as "yyyy-MM-dd HH:mm:ss". False
+    // when nothing was stored: the notice then counts as seen for the rest of the
+    // run, and the user is told once that the history cannot be written.
     bool StoreNotice(const QString& type, const QString& safeTitle, const QString& address, const QString& brief,
                      const QDateTime& addTime, const QString& serial);
     void MarkReadBySNo(const QString& serial);
@@ -41,4 +48,6 @@ public:
 
 private:
     LocalConn& m_conn;
+    // Title and address, folded as the lookup compares them, of notices shown but not stored.
+    QSet<QString> m_unstored;
 };

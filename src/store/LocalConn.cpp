@@ -1,6 +1,7 @@
 #include "LocalConn.h"
 
 #include "FailurePolicy.h"
+#include "Log.h"
 #include "ProgramFolder.h"
 #include "Seams.h"
 #include "SysPublicCls.h"
@@ -8,17 +9,23 @@
 #include "UserBabyLoginMode.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <sqlite3.h>
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 3000;
+// Every statement runs on the interface thread: a lock held by another program is
+// waited for only briefly, and the operation then fails (the next poll tries again).
+constexpr int kBusyTimeoutMs = 250;
 const QString kDbName = QStringLiteral("Info.db");
+// No database file could be had (no template to copy); the user has been told.
+constexpr int kNoDatabase = -1;
 
-// Every connection knows the settings table, even in a database made before it existed.
-constexpr const char* kEnsureSettings =
+// A database made before the settings table existed gets it, once per file and run.
+constexpr const char* kCreateSettings =
     "CREATE TABLE IF NOT EXISTS SoftSettings(FieldStr TEXT PRIMARY KEY, DataStr TEXT)";
 
 bool isDamaged(int rc) {
@@ -122,17 +129,59 @@ QString LocalConn::damagedMessage(const QString& movedTo) {
     return QStringLiteral("本地数据库已损坏，原文件已另存为“%1”，并已重新建立。").arg(movedTo);
 }
 
+QString LocalConn::unwritableMessage(const QString& path) {
+    return QStringLiteral("消息记录无法保存到“%1”，请检查该文件和所在文件夹是否可写、磁盘空间是否已满。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+void LocalConn::tell(const QString& text, PromptIcon icon) {
+    if (m_waitingTexts.contains(text))
+        return;
+    m_waitingTexts.insert(text);
+    // Never from inside the operation: the caller may be a window still being built,
+    // or a timer whose window a prompt's wait could delete.
+    QTimer::singleShot(0, m_context.get(), [this, text, icon] {
+        m_waitingTexts.remove(text);
+        m_prompt.show(text, kAppTitle, icon);
+    });
+}
+
+void LocalConn::reportWriteFailure() {
+    const int primary = m_lastResult & 0xff;
+    if (m_lastResult == kNoDatabase)
+        return; // the missing database was told already
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        if (!m_loggedBusy)
+            qCWarning(lcStore) << "the notice history is locked by another program:" << databasePath();
+        m_loggedBusy = true;
+        return;
+    }
+    const QString path = databasePath();
+    if (m_toldUnwritable.contains(path))
+        return;
+    m_toldUnwritable.insert(path);
+    qCWarning(lcStore) << "the notice history cannot be written:" << path << sqlite3_errstr(m_lastResult);
+    tell(unwritableMessage(path), PromptIcon::Exclamation);
+}
+
 sqlite3* LocalConn::open(const QString& folder, const QString& path) {
-    // An empty file is what an interrupted copy leaves; it is no database of ours.
-    if (!SysPublicCls::SysFile(path) || QFileInfo(path).size() == 0)
+    // An empty file is what an interrupted copy leaves; it is no database of ours, and
+    // opening it would let SQLite make a database without our tables there.
+    const auto missing = [&] { return !SysPublicCls::SysFile(path) || QFileInfo(path).size() == 0; };
+    if (missing()) {
+        m_checkedFiles.remove(path);
         resumeNext([&] { SysPublicCls::CopyFile(templatePath(), folder, kDbName); });
-    if (!SysPublicCls::SysFile(path)) {
-        m_prompt.show(missingTemplateMessage(), kAppTitle, PromptIcon::Information);
+    }
+    if (missing()) {
+        m_lastResult = kNoDatabase;
+        tell(missingTemplateMessage(), PromptIcon::Information);
         return nullptr;
     }
     sqlite3* db = nullptr;
     // Never SQLITE_OPEN_CREATE: a database that is not there comes from the template only.
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        m_lastResult = rc;
         sqlite3_close(db);
         return nullptr;
     }
@@ -156,11 +205,47 @@ bool LocalConn::moveAside(const QString& path) {
         if (QFileInfo::exists(side))
             QFile::rename(side, aside + QLatin1String(suffix));
     }
-    if (!m_toldDamaged) {
+    m_checkedFiles.remove(path);
+    if (!m_loggedDamaged)
+        qCWarning(lcStore) << "damaged database moved aside to" << aside;
+    m_loggedDamaged = true;
+    // Without a template nothing is made anew; the user hears of the missing template instead.
+    if (!m_toldDamaged && SysPublicCls::SysFile(templatePath())) {
         m_toldDamaged = true;
-        m_prompt.show(damagedMessage(QFileInfo(aside).fileName()), kAppTitle, PromptIcon::Exclamation);
+        tell(damagedMessage(QFileInfo(aside).fileName()), PromptIcon::Exclamation);
     }
     return true;
+}
+
+// SQLITE_OK when the file is a database of ours, SQLITE_NOTADB when it has no
+// HistoryNews (then it is treated as damaged), else the failure.
+int LocalConn::checkTables(sqlite3* db, const QString& path) {
+    if (m_checkedFiles.contains(path))
+        return SQLITE_OK;
+    Statement statement;
+    int rc = prepare(db, QStringLiteral("select lower(name) from sqlite_master where type='table'"), {}, statement);
+    bool history = false;
+    bool settings = false;
+    while (rc == SQLITE_OK && (rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        const QString name = columnValue(statement.get(), 0).toString();
+        history = history || name == QLatin1String("historynews");
+        settings = settings || name == QLatin1String("softsettings");
+        rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_DONE && rc != SQLITE_OK)
+        return rc;
+    if (!history)
+        return SQLITE_NOTADB;
+    if (!settings) {
+        rc = sqlite3_exec(db, kCreateSettings, nullptr, nullptr, nullptr);
+        if (isDamaged(rc))
+            return rc;
+        // A file that cannot take the table is still read; it is tried again next time.
+        if (rc != SQLITE_OK)
+            return SQLITE_OK;
+    }
+    m_checkedFiles.insert(path);
+    return SQLITE_OK;
 }
 
 bool LocalConn::run(const std::function<int(sqlite3*)>& work) {
@@ -170,10 +255,11 @@ bool LocalConn::run(const std::function<int(sqlite3*)>& work) {
         sqlite3* db = open(folder, path);
         if (!db)
             return false;
-        int rc = sqlite3_exec(db, kEnsureSettings, nullptr, nullptr, nullptr);
-        if (!isDamaged(rc))
+        int rc = checkTables(db, path);
+        if (rc == SQLITE_OK)
             rc = work(db);
         sqlite3_close_v2(db);
+        m_lastResult = rc;
         if (rc == SQLITE_OK)
             return true;
         if (!isDamaged(rc))
@@ -207,9 +293,9 @@ bool LocalConn::Execute(const QString& sql, const QVariantList& params, qint64* 
     });
 }
 
-QVariant LocalConn::ExecuteSql(const QString& sql, const QVariantList& params) {
+QVariant LocalConn::ExecuteSql(const QString& sql, const QVariantList& params, bool* ok) {
     QVariant value;
-    run([&](sqlite3* db) {
+    const bool ran = run([&](sqlite3* db) {
         value = QVariant();
         Statement statement;
         int rc = prepare(db, sql, params, statement);
@@ -222,7 +308,9 @@ QVariant LocalConn::ExecuteSql(const QString& sql, const QVariantList& params) {
         }
         return rc == SQLITE_DONE ? SQLITE_OK : rc;
     });
-    return value;
+    if (ok)
+        *ok = ran;
+    return ran ? value : QVariant();
 }
 
 void LocalConn::ExecuteBatch(const QString& sql) {

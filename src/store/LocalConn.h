@@ -1,6 +1,10 @@
 #pragma once
 
+#include "Seams.h"
+
 #include <QList>
+#include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -8,8 +12,6 @@
 #include <memory>
 
 class UserBabyLoginMode;
-class Prompt;
-class Clock;
 struct sqlite3;
 
 // The current user's Info.db, opened anew for every statement and made from the
@@ -28,8 +30,9 @@ public:
     LocalConn(const UserBabyLoginMode& user, Prompt& prompt, const Clock& clock);
     ~LocalConn();
 
-    // First column of the first row; an invalid QVariant when there is none.
-    QVariant ExecuteSql(const QString& sql, const QVariantList& params = {});
+    // First column of the first row; an invalid QVariant when there is none. ok (when
+    // given) tells a statement that ran from one that failed.
+    QVariant ExecuteSql(const QString& sql, const QVariantList& params = {}, bool* ok = nullptr);
     // "begin;" & sql & "commit" in one call.
     void ExecuteBatch(const QString& sql);
     // Every row, each in the column order of the SELECT; still readable after the
@@ -40,6 +43,10 @@ public:
     // ran to the end; changes (when given) receives the number of rows it wrote.
     bool Execute(const QString& sql, const QVariantList& params = {}, qint64* changes = nullptr);
 
+    // The last statement could not write: tells the user once per database file that
+    // the history cannot be written (a lock held by another program only leaves a trace).
+    void reportWriteFailure();
+
     // The database file the next statement will use.
     QString databasePath() const;
     // <program folder>/Users/All Users/Info.db, only ever read.
@@ -48,6 +55,7 @@ public:
     // Texts shown to the user.
     static QString missingTemplateMessage();
     static QString damagedMessage(const QString& movedTo);
+    static QString unwritableMessage(const QString& path);
 
 private:
     // Runs work (which returns an SQLite result code) on a freshly opened database
@@ -55,13 +63,26 @@ private:
     bool run(const std::function<int(sqlite3*)>& work);
     sqlite3* open(const QString& folder, const QString& path);
     bool moveAside(const QString& path);
+    int checkTables(sqlite3* db, const QString& path);
+    // Shows text from the event loop; a text already waiting is not queued twice.
+    void tell(const QString& text, PromptIcon icon);
 
     const UserBabyLoginMode& m_user;
     Prompt& m_prompt;
     std::unique_ptr<Clock> m_ownClock;
     const Clock& m_clock;
     bool m_toldDamaged = false;
+    bool m_loggedDamaged = false;
     // Set when a fresh copy of the template is itself damaged: then no more files are
     // moved aside in this run, or every statement would leave another one behind.
     bool m_templateDamaged = false;
+    // Result of the last operation's statement (kNoDatabase when no file could be had).
+    int m_lastResult = 0;
+    bool m_loggedBusy = false;
+    // Files whose tables were looked at in this run; a file made anew is looked at again.
+    QSet<QString> m_checkedFiles;
+    QSet<QString> m_toldUnwritable;
+    QSet<QString> m_waitingTexts;
+    // Queued prompts die with the connection.
+    std::unique_ptr<QObject> m_context = std::make_unique<QObject>();
 };

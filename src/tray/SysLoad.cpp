@@ -133,13 +133,15 @@ void SysLoad::hideMainWindow() {
 }
 
 void SysLoad::ExitItem() {
-    const PromptAnswer answer = m_deps.prompt.show(TrayTexts::exitQuestion(), TrayTexts::kExitCaption,
-                                                   PromptIcon::Question, PromptButtons::YesNo);
-    if (answer != PromptAnswer::Yes)
-        return;
-    // A player that is not running is simply not told; it is not started for this.
-    m_deps.player.SendToPlayer(QStringLiteral("/Exit"));
-    QuitTray();
+    // The question waits in its own box; the tray goes on meanwhile.
+    m_deps.prompt.show(TrayTexts::exitQuestion(), TrayTexts::kExitCaption, PromptIcon::Question, PromptButtons::YesNo,
+                       [guard = QPointer<SysLoad>(this)](PromptAnswer answer) {
+                           if (answer != PromptAnswer::Yes || guard.isNull())
+                               return;
+                           // A player that is not running is simply not told; it is not started for this.
+                           guard->m_deps.player.SendToPlayer(QStringLiteral("/Exit"));
+                           guard->QuitTray();
+                       });
 }
 
 void SysLoad::OpenWebHome() {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
+#include <functional>
 
 class FixedClock : public Clock {
 public:
@@ -47,21 +48,27 @@ struct PromptCall {
     PromptButtons buttons;
 };
 
-// Records every message box and answers with the queued answers (Yes by default).
+// Records every message box and answers at once with the queued answers (Yes by
+// default); hook, when set, runs first, as the box appears.
 class RecordingPrompt : public Prompt {
 public:
-    PromptAnswer show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons) override {
+    void show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons,
+              Answered answered) override {
         calls.append({text, title, icon, buttons});
-        if (buttons == PromptButtons::Ok)
-            return PromptAnswer::Ok;
-        if (answers.empty())
-            return PromptAnswer::Yes;
-        const PromptAnswer a = answers.front();
-        answers.pop_front();
-        return a;
+        if (hook)
+            hook();
+        PromptAnswer a = PromptAnswer::Ok;
+        if (buttons != PromptButtons::Ok) {
+            a = answers.empty() ? PromptAnswer::Yes : answers.front();
+            if (!answers.empty())
+                answers.pop_front();
+        }
+        if (answered)
+            answered(a);
     }
     QList<PromptCall> calls;
     std::deque<PromptAnswer> answers;
+    std::function<void()> hook;
 };
 
 class RecordingUrlOpener : public UrlOpener {

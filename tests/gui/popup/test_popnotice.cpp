@@ -8,7 +8,9 @@
 #include "WindowTestKit.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QBuffer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -183,9 +185,84 @@ private Q_SLOTS:
 
         NoticeText untyped;
         untyped.type.clear();
+        // An emoji across the 200th unit is left out whole, not stored as half a pair.
+        untyped.brief = QString(199, 'b') + QStringLiteral("😀tail");
         kit.random.push(0.1f);
         std::unique_ptr<PopNotice> plain(kit.open(untyped));
         QCOMPARE(plain->windowTitle(), QStringLiteral("系统消息！"));
+        QCOMPARE(kit.one("select Brief from HistoryNews where SNo='" + plain->noticeSNo() + "'"), QString(199, 'b'));
+    }
+
+    // Whatever runs a loop of its own while a pop-up loads (a message box did, once)
+    // must not let the pop-up's timers close and delete it under the load.
+    void nestedLoopDuringTheLoad() {
+        qputenv("VANTOBEL_TRAY_TICK_MS", "1"); // an other notice closes itself after 60 ms
+        const auto restore = qScopeGuard([] { qunsetenv("VANTOBEL_TRAY_TICK_MS"); });
+        bool loading = false;
+        int spunWhileLoading = 0;
+        bool deletedWhileLoading = false;
+        const auto spin = [&] {
+            QList<QPointer<QWidget>> pops;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (qobject_cast<PopNotice*>(w) != nullptr)
+                    pops << w;
+            }
+            QEventLoop loop;
+            QTimer::singleShot(600, &loop, &QEventLoop::quit);
+            loop.exec();
+            if (!loading)
+                return;
+            ++spunWhileLoading;
+            for (const QPointer<QWidget>& p : pops)
+                deletedWhileLoading = deletedWhileLoading || p.isNull();
+        };
+        NoticeText other;
+        other.type.clear();
+
+        // The store cannot be made: its box waits until the pop-up is whole.
+        {
+            PopKit kit;
+            QVERIFY(QFile::remove(kit.templatePath()) && QFile::remove(kit.db()));
+            kit.prompt.hook = spin;
+            loading = true;
+            QPointer<PopNotice> pop = kit.open(other);
+            loading = false;
+            QCOMPARE(spunWhileLoading, 0);
+            QVERIFY(pop);
+            QTRY_COMPARE(kit.prompt.calls.size(), 1);
+            QCOMPARE(kit.prompt.calls[0].text, LocalConn::missingTemplateMessage());
+            QTRY_VERIFY(pop.isNull()); // and it still closes itself in time
+        }
+        // A loop already waiting runs inside the load (the settings read lets events through).
+        {
+            PopKit kit;
+            QTimer::singleShot(0, spin);
+            loading = true;
+            QPointer<PopNotice> pop = kit.open(other);
+            loading = false;
+            QCOMPARE(spunWhileLoading, 1);
+            QVERIFY(!deletedWhileLoading && pop);
+            QCOMPARE(kit.status(), QStringLiteral("0"));
+            QTRY_VERIFY(pop.isNull());
+        }
+    }
+
+    // At rest the move timer stops; a close starts it again and the window sinks away.
+    void restingPopUpIsStill() {
+        PopKit kit;
+        QPointer<PopNotice> pop = kit.open();
+        pop->show();
+        QVERIFY(pop->isMoving());
+        QTRY_VERIFY_WITH_TIMEOUT(!pop->isMoving(), 10000);
+        const qint64 target = pop->screenHeightTwips() - pop->windowHeightTwips() - 430;
+        const qint64 rest = pop->topTwips();
+        QVERIFY2(rest <= target && rest > target - 30, qPrintable(QString::number(rest - target)));
+        QTest::qWait(60);
+        QVERIFY(!pop->isMoving());
+        QCOMPARE(pop->topTwips(), rest);
+        QVERIFY(!pop->close());
+        QVERIFY(pop->isMoving());
+        QTRY_VERIFY_WITH_TIMEOUT(pop.isNull(), 10000);
     }
 
     void activationMayCloseButTheRowStays() {

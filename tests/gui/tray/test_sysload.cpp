@@ -2,6 +2,7 @@
 #include "Fakes.h"
 #include "PlayerControl.h"
 #include "PlayerLink.h"
+#include "QtPrompt.h"
 #include "SysLoad.h"
 #include "TestFiles.h"
 #include "TrayState.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -73,6 +76,41 @@ class TestSysLoad : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A box never holds the tray in a loop of its own: show() returns with the box
+    // open and modeless, the menu still opens, one text is up once at most, and the
+    // answer arrives through the callback.
+    void promptsLeaveTheTrayFree() {
+        Rig rig;
+        rig.host->Load({});
+        QtPrompt prompt;
+        QList<PromptAnswer> answers;
+        const auto keep = [&](PromptAnswer a) { answers << a; };
+        prompt.show("退出？", "t", PromptIcon::Question, PromptButtons::YesNo, keep);
+        prompt.show("退出？", "t", PromptIcon::Question, PromptButtons::YesNo, keep);
+        prompt.show("出错了", "t", PromptIcon::Critical, PromptButtons::Ok, keep);
+        QMessageBox* question = prompt.openBox("退出？");
+        QVERIFY(question && question->isVisible() && prompt.openBox("出错了"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        int boxes = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            boxes += qobject_cast<QMessageBox*>(w) != nullptr && w->isVisible();
+        QCOMPARE(boxes, 2);
+        Q_EMIT rig.host->trayIcon().menuRequested();
+        QVERIFY(rig.host->trayMenu().menu()->isVisible());
+        rig.host->trayMenu().menu()->close();
+
+        QVERIFY(answers.isEmpty());
+        question->button(QMessageBox::Yes)->click();
+        QCOMPARE(answers, QList<PromptAnswer>{PromptAnswer::Yes});
+        prompt.openBox("出错了")->close();
+        QCOMPARE(answers, (QList<PromptAnswer>{PromptAnswer::Yes, PromptAnswer::Ok}));
+        QTest::qWait(1);
+        QVERIFY(!prompt.openBox("退出？"));
+        prompt.show("退出？", "t", PromptIcon::Question, PromptButtons::YesNo, keep);
+        prompt.openBox("退出？")->close(); // the title bar's close is "no"
+        QCOMPARE(answers.last(), PromptAnswer::No);
+    }
+
     void menuTreeAndSiblings() {
         Rig rig;
         rig.host->Load({});

@@ -28,19 +28,9 @@ public:
     bool isConnected(QString* = nullptr) override { return false; }
 };
 
-// Runs a hook whenever a message box would show (the box is modal in the program).
-struct HookPrompt : RecordingPrompt {
-    std::function<void()> hook;
-    PromptAnswer show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons) override {
-        if (hook)
-            hook();
-        return RecordingPrompt::show(text, title, icon, buttons);
-    }
-};
-
 struct Program {
     TempProgramHome home;
-    HookPrompt prompt;
+    RecordingPrompt prompt;
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
     OfflineProbe probe;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QTest>
 #include <QTimer>
+#include <sqlite3.h>
 
 namespace {
 QByteArray notice(const QString& title, const QString& url, const QString& brief = "简介") {
@@ -69,6 +70,20 @@ private Q_SLOTS:
         service.replies = {LocalReply(200, notice("SPRING <songs> = NEW", "HTTP://H/N/1"))};
         QVERIFY(!kit.news->CheckNewNotice());
         service.replies = {LocalReply(200, notice("Spring <Songs> = new", "http://h/n/2"))};
+        QVERIFY(kit.news->CheckNewNotice());
+    }
+
+    // A history that cannot be read (another program holds it) is no proof of a new notice.
+    void lockedHistoryWaitsForTheNextPoll() {
+        LocalHttp service({LocalReply(200, notice("a", "http://h/a")), LocalReply(200, notice("a", "http://h/a"))});
+        NewsKit kit(service.base() + "/notice");
+        QVERIFY(kit.conn.Execute("select 1")); // the user's database
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(kit.conn.databasePath()).constData(), &other), SQLITE_OK);
+        sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr);
+        QVERIFY(!kit.news->CheckNewNotice());
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
         QVERIFY(kit.news->CheckNewNotice());
     }
 

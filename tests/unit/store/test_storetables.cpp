@@ -54,18 +54,57 @@ private Q_SLOTS:
         SettingsTable s(k.conn);
         QVERIFY(s.WriteSetting("SoftSettings", "AllMessagePeaceful", "1"));
         QCOMPARE(s.ReadSettingOrBlank("SoftSettings", "AllMessagePeaceful"), QString("1"));
+        // Made once per file, not before every statement.
+        sqlOn(k.userDb("guest"), "drop table SoftSettings");
+        QCOMPARE(s.ReadSetting("SoftSettings", "AllMessagePeaceful"), QString("NoFieldData"));
+        QCOMPARE(sqlOn(k.userDb("guest"), "select count(*) from sqlite_master where name='SoftSettings'"),
+                 QVariantList{"0"});
+    }
+
+    // Another program holds the database: nothing reads as new, and what cannot be
+    // stored is not offered again in this run.
+    void lockedOrUnwritableHistory() {
+        StoreKit k;
+        HistoryTable h(k.conn);
+        QVERIFY(h.StoreNotice("公告", "Seen", "http://n/1", "", at("2009-03-05 14:05:06"), "s1"));
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(k.userDb("guest")).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        QVERIFY(h.IsSeen("New", "http://n/2") == HistoryTable::Seen::Unknown);
+        QVERIFY(!h.StoreNotice("公告", "Locked", "http://n/3", "", at("2009-03-05 14:05:07"), "s3"));
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(h.IsSeen("New", "http://n/2") == HistoryTable::Seen::No);
+        QVERIFY(h.IsSeen("LOCKED", "HTTP://n/3") == HistoryTable::Seen::Yes);
+        QCoreApplication::processEvents();
+        QVERIFY(k.prompt.calls.isEmpty()); // a lock passes; it is no reason to alarm the user
+
+        // A history that drops every row: each notice is offered once at most, the user told once.
+        sqlOn(k.userDb("guest"), "create trigger refuse before insert on HistoryNews begin select raise(ignore); end");
+        QVERIFY(!h.StoreNotice("广告", "AZ Refused", "http://n/4", "", at("2009-03-05 14:05:08"), "s4"));
+        QVERIFY(!h.StoreNotice("广告", "Refused too", "http://n/5", "", at("2009-03-05 14:05:09"), "s5"));
+        QVERIFY(h.IsSeen("az refused", "http://N/4") == HistoryTable::Seen::Yes);
+        QVERIFY(h.IsSeen("Refused", "http://n/6") == HistoryTable::Seen::No);
+        QVERIFY(k.prompt.calls.isEmpty()); // never from inside the operation
+        QCoreApplication::processEvents();
+        QCOMPARE(k.prompt.calls.size(), 1);
+        QCOMPARE(k.prompt.calls[0].text, LocalConn::unwritableMessage(k.userDb("guest")));
+        QVERIFY(k.prompt.calls[0].text.contains(k.userDb("guest")));
+        QVERIFY(!h.StoreNotice("广告", "Refused again", "http://n/7", "", at("2009-03-05 14:05:10"), "s7"));
+        QCoreApplication::processEvents();
+        QCOMPARE(k.prompt.calls.size(), 1);
     }
 
     void storeSeenAndMarkRead() {
         StoreKit k;
         HistoryTable h(k.conn);
         const QString url = "http://example.com/n?id='1'";
-        QVERIFY(!h.IsSeen("Title", url));
+        QVERIFY(h.IsSeen("Title", url) == HistoryTable::Seen::No);
         QVERIFY(h.StoreNotice("公'告", "Hello World", url, QString(250, 'b'), at("2009-03-05 14:05:06"), "s'1"));
         QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", QString(199, 'c') + "😀x",
                               at("2009-03-05 14:05:07"), "s2"));
-        QVERIFY(h.IsSeen("HELLO world", url.toUpper().replace("HTTP", "http")));
-        QVERIFY(!h.IsSeen("Hello World", "http://example.com/other"));
+        QVERIFY(h.IsSeen("HELLO world", url.toUpper().replace("HTTP", "http")) == HistoryTable::Seen::Yes);
+        QVERIFY(h.IsSeen("Hello World", "http://example.com/other") == HistoryTable::Seen::No);
 
         const QList<HistoryRow> rows = h.Page(0);
         QCOMPARE(rows.size(), 2);
