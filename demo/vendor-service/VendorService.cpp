@@ -113,7 +113,7 @@ void VendorService::handle(const QHttpServerRequest& request, QHttpServerRespond
     const QString line =
         request.url().path() + (request.url().hasQuery() ? QLatin1Char('?') + request.url().query() : QString());
     if (request.url().path() == QLatin1String("/test/never")) {
-        std::printf("%s GET %s -> (held open)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)),
+        std::printf("%s GET %s -> (held open)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)),
                     qPrintable(line));
         std::fflush(stdout);
         m_held.push_back(std::make_unique<QHttpServerResponder>(std::move(responder)));
@@ -246,7 +246,7 @@ void VendorService::send(QHttpServerResponder& responder, const QString& line, c
     for (const auto& [name, value] : answer.headers)
         responder.writeHeader(name, value);
     responder.writeBody(answer.body);
-    std::printf("%s GET %s -> %d (%lld bytes)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)),
+    std::printf("%s GET %s -> %d (%lld bytes)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)),
                 qPrintable(line), answer.status, static_cast<long long>(answer.body.size()));
     std::fflush(stdout);
 }
@@ -255,8 +255,9 @@ bool VendorService::noticeFault(const QHttpServerRequest& request, const QString
                                 QHttpServerResponder& responder) {
     --m_faultsLeft;
     const auto log = [&line](const char* what, qsizetype bytes) {
-        std::printf("%s GET %s -> %s (%lld bytes)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)),
-                    qPrintable(line), what, static_cast<long long>(bytes));
+        std::printf("%s GET %s -> %s (%lld bytes)\n",
+                    qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)), qPrintable(line), what,
+                    static_cast<long long>(bytes));
         std::fflush(stdout);
     };
     switch (m_options.noticeFault) {
@@ -301,7 +302,7 @@ void VendorService::drip(QHttpServerResponder& responder, const QString& line, c
     connect(timer, &QTimer::timeout, this, [socket, body, timer, line, sent = qsizetype(0)]() mutable {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState || sent >= body.size()) {
             std::printf("%s drip of %s ended: %lld of %lld bytes\n",
-                        qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)), qPrintable(line),
+                        qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)), qPrintable(line),
                         static_cast<long long>(sent), static_cast<long long>(body.size()));
             std::fflush(stdout);
             timer->stop();

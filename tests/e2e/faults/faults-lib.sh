@@ -116,6 +116,23 @@ fl_count_named() { fl_windows_named "$1" | grep -c . || true; }
 fl_seen() {
     awk -v n="$1" '{id=$2; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) print id}' "$FL_WINLOG" | sort -u | grep -c . || true
 }
+# fl_seen_before NAME TIME: different windows with this title first mapped before TIME
+# (seconds since the epoch, as date +%s.%N prints it).
+fl_seen_before() {
+    awk -v n="$1" -v t="$2" '{id=$2; s=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n && s < t) print id}' "$FL_WINLOG" |
+        sort -u | grep -c . || true
+}
+# fl_first_seen NAME: when a window with this title was first on screen (empty: never).
+fl_first_seen() {
+    awk -v n="$1" '{s=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) {print s; exit}}' "$FL_WINLOG"
+}
+# The times of the notice requests the service answered, in seconds since the epoch.
+fl_request_times() {
+    local t
+    grep 'GET /notice?' "$XS_DIR/log/${1:-service}.log" | cut -d' ' -f1 | while read -r t; do
+        date -d "$t" +%s.%N
+    done
+}
 fl_most_at_once() {
     awk -v n="$1" '{id=$2; t=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) c[t]++} END {m=0; for (t in c) if (c[t] > m) m=c[t]; print m}' "$FL_WINLOG"
 }
