@@ -148,9 +148,11 @@ fl_answer_prompts() {
     while ((limit-- > 0)); do
         w=$(fl_prompts | head -n1)
         [[ -n $w ]] || return 0
-        xdotool windowactivate --sync "$w" >/dev/null 2>&1
-        xdotool key --window "$w" Return
-        xdotool key Return
+        if xdotool windowactivate --sync "$w" >/dev/null 2>&1; then
+            xdotool key Return
+        else
+            xdotool key --window "$w" Return
+        fi
         sleep 0.5
     done
     [[ -z $(fl_prompts) ]]
