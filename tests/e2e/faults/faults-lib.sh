@@ -102,6 +102,27 @@ fl_notices() {
     } >"$file"
 }
 
+# fl_service_again LOGNAME NOTICES_FILE [ARGS...]: replaces the running demo service by
+# another on the same port (other notices, or a fault mode); requests are then counted
+# in log/LOGNAME.log.
+FL_SERVICE_LOG=service
+fl_service_again() {
+    local log=$1 notices=$2
+    shift 2
+    kill -TERM "$FL_SERVICE_PID" 2>/dev/null
+    wait "$FL_SERVICE_PID" 2>/dev/null
+    xs_spawn "$log" "$E2E_PROG/vantobel-vendor-service" --port "$E2E_PORT" --notices "$notices" "$@"
+    FL_SERVICE_PID=${XS_PIDS[-1]}
+    FL_SERVICE_LOG=$log
+    e2e_eventually 15 "the service to listen again" grep -q 'listening on' "$XS_DIR/log/$log.log"
+}
+fl_service() {
+    e2e_service "$@"
+    FL_SERVICE_PID=${XS_PIDS[-1]}
+}
+# Notice requests the current service has answered.
+fl_requests() { grep -c 'GET /notice?' "$XS_DIR/log/$FL_SERVICE_LOG.log" 2>/dev/null || true; }
+
 # Windows on screen now with exactly this title.
 fl_windows_named() {
     local w
@@ -129,7 +150,7 @@ fl_first_seen() {
 # The times of the notice requests the service answered, in seconds since the epoch.
 fl_request_times() {
     local t
-    grep 'GET /notice?' "$XS_DIR/log/${1:-service}.log" | cut -d' ' -f1 | while read -r t; do
+    grep 'GET /notice?' "$XS_DIR/log/$FL_SERVICE_LOG.log" | cut -d' ' -f1 | while read -r t; do
         date -d "$t" +%s.%N
     done
 }
@@ -184,8 +205,8 @@ fl_rows() { e2e_sql "$1" "select count(*) from HistoryNews${2:+ where $2}"; }
 
 # fl_polls_after N: waits until the service has answered N more notice requests.
 fl_polls_after() {
-    local target=$(($(e2e_notice_requests) + $1))
-    e2e_eventually $((6 * $1 + 10)) "$1 more notice polls" eval '(($(e2e_notice_requests) >= target))'
+    local target=$(($(fl_requests) + $1))
+    e2e_eventually $((6 * $1 + 10)) "$1 more notice polls" eval '(($(fl_requests) >= target))'
 }
 
 fl_alive() {

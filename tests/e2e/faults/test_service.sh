@@ -16,21 +16,18 @@ garbage) fault=(--notice-fault garbage --fault-times 3) ;;
 *) e2e_fail "unknown mode $mode" ;;
 esac
 fl_notices "$XS_DIR/notices.xml" user '服务恢复后的公告' /news/service-back 公告 10
-e2e_service "$XS_DIR/notices.xml"
-# The service e2e_service started answers well; this one misbehaves first.
-kill -TERM "${XS_PIDS[-1]}"
-xs_spawn service-fault "$E2E_PROG/vantobel-vendor-service" --port "$E2E_PORT" --notices "$XS_DIR/notices.xml" "${fault[@]}"
-e2e_eventually 15 "the misbehaving service to listen" grep -q 'listening on' "$XS_DIR/log/service-fault.log"
-requests() { grep -c 'GET /notice?' "$XS_DIR/log/service-fault.log" || true; }
+fl_service "$XS_DIR/notices.xml"
+# That service answers well; this one misbehaves first.
+fl_service_again service-fault "$XS_DIR/notices.xml" "${fault[@]}"
 db=$(fl_user_db "service$mode")
 
 e2e_tray "/u|||E2E|||p1|||service$mode|||secret|||p4|||p5|||p6|||p7"
 e2e_wait_icon
-e2e_eventually 20 "the first notice request" eval '(($(requests) >= 1))'
+e2e_eventually 20 "the first notice request" eval '(($(fl_requests) >= 1))'
 e2e_note "the service: $(grep 'GET /notice?' "$XS_DIR/log/service-fault.log" | head -n1 | sed 's/.*-> //')"
 fl_menu_opens 3 "while the service $mode"
 if [[ $mode == garbage ]]; then
-    e2e_eventually 20 "the three garbage answers" eval '(($(requests) >= 3))'
+    e2e_eventually 20 "the three garbage answers" eval '(($(fl_requests) >= 3))'
     fl_expect "no pop-up for garbage" eval '(($(fl_seen 公告) + $(fl_seen "$FL_POPUP_TITLE") == 0))'
 fi
 fl_expect_soon 45 "the good notice pops up" eval '(($(fl_seen 公告) >= 1))'
@@ -38,8 +35,8 @@ if [[ $mode == drip ]]; then
     e2e_eventually 20 "the dripped answer to end" grep -q 'drip of .* ended' "$XS_DIR/log/service-fault.log"
     e2e_note "$(grep 'drip of' "$XS_DIR/log/service-fault.log" | sed 's/.*ended: //') dripped"
 fi
-target=$(($(requests) + 3))
-e2e_eventually 30 "three more polls" eval '(($(requests) >= target))'
+target=$(($(fl_requests) + 3))
+e2e_eventually 30 "three more polls" eval '(($(fl_requests) >= target))'
 fl_alive
 fl_expect "the good notice popped up once ($(fl_seen 公告) pop-ups)" eval '(($(fl_seen 公告) == 1))'
 fl_expect "it is stored once ($(fl_rows "$db") rows)" eval '(($(fl_rows "$db") == 1))'

@@ -11,8 +11,8 @@ fl_init "$1" 120 VantobelPlayTray vantobel-vendor-service
 
 user=folder$mode
 folder=$E2E_PROG/Users/$user
-fl_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 5 '空间回来后的公告' /news/space-back 公告 6
-e2e_service "$XS_DIR/notices.xml"
+fl_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 40
+fl_service "$XS_DIR/notices.xml"
 fl_tmpfs "$folder" 160k
 db=$(fl_user_db "$user")
 if [[ $mode == readonly ]]; then
@@ -25,7 +25,7 @@ e2e_note "the user folder $folder is $mode"
 
 e2e_tray "/u|||E2E|||p1|||$user|||secret|||p4|||p5|||p6|||p7"
 e2e_wait_icon
-e2e_eventually 20 "the first notice poll" eval '(($(e2e_notice_requests) >= 1))'
+e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
 fl_polls_after 3
 fl_alive
 popups=$(fl_seen 公告)
@@ -41,8 +41,9 @@ fl_expect "no further prompt after it was answered" eval '(($(fl_prompt_count) =
 
 if [[ $mode == full ]]; then
     rm -f "$folder/filler"
-    e2e_note "space is back; the second notice comes next"
-    e2e_eventually 30 "the second notice to be offered" eval '(($(e2e_notice_requests) >= 6))'
+    e2e_note "space is back; a second notice comes next"
+    fl_notices "$XS_DIR/notices2.xml" user '空间回来后的公告' /news/space-back 公告 10
+    fl_service_again service2 "$XS_DIR/notices2.xml"
     fl_expect_soon 20 "the next notice is stored once space is back" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") >= 1))'
     fl_polls_after 2
     fl_expect "it is stored exactly once" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") == 1))'
