@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Shared steps of the fault tests: the e2e desktop (e2e-lib.sh) plus what a fault
 # needs: small file systems that are read-only or full, a record of every window the
-# tray maps (pop-ups and prompts, so "shown once" can be checked after the fact), the
-# text of a prompt as the user reads it, and the tray menu opening while things go wrong.
+# tray maps (pop-ups and prompts, so "shown once" can be checked after the fact),
+# the tray menu opening while things go wrong, and checks that go on after a failure
+# so that one run lists everything the user would meet.
 #
-#   . faults-lib.sh; fl_init <build/bin> SECONDS BINARY...; ...; e2e_pass
+#   . faults-lib.sh; fl_init <build/bin> SECONDS BINARY...; ...; fl_done
 
 FL_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -18,7 +19,8 @@ fi
 
 . "$FL_HERE/../e2e-lib.sh"
 
-# The prompts' window title and the pop-up's title without a notice type.
+# Prompts are message boxes titled like the program (their text cannot be read from
+# outside on X11); a pop-up is titled with its notice's kind, or this without one.
 FL_APP_TITLE=VantobelPlayTray
 FL_POPUP_TITLE='系统消息！'
 FL_MOUNTS=()
