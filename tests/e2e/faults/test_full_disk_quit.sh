@@ -21,7 +21,7 @@ e2e_note "Users/All Users is full; Sys.ini says BabyPlayer, the tray serves the 
 e2e_tray '/u|||E2E|||p1|||fullquit|||secret|||p4|||p5|||p6|||p7'
 e2e_wait_icon
 e2e_quit_tray
-e2e_note "Sys.ini after the quit: $(od -An -c "$sysini" 2>/dev/null | tr -s ' ' | head -c 80)"
+e2e_note "Sys.ini after the quit: '$(tr -d '\r' <"$sysini" 2>/dev/null)' ($(wc -c <"$sysini" 2>/dev/null) bytes)"
 fl_expect "Sys.ini keeps its old content" eval '[[ -f $sysini && $(md5sum <"$sysini") == "$before" ]]'
 left=$(find "$all" -mindepth 1 ! -name Sys.ini ! -name Info.db ! -name filler | tr '\n' ' ')
 fl_expect "no half-written file is left beside it ($left)" test -z "$left"
