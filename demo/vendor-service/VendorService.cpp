@@ -76,7 +76,8 @@ QByteArray pictureBytes(const QString& path) {
 } // namespace
 
 VendorService::VendorService(VendorOptions options, NoticeBook notices, QHash<QString, QString> users)
-    : m_options(std::move(options)), m_notices(std::move(notices)), m_users(std::move(users)) {
+    : m_options(std::move(options)), m_notices(std::move(notices)), m_users(std::move(users)),
+      m_faultsLeft(m_options.noticeFault == NoticeFault::None ? 0 : m_options.faultTimes) {
     m_server.setMissingHandler([this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
         handle(request, std::move(responder));
     });
@@ -112,12 +113,14 @@ void VendorService::handle(const QHttpServerRequest& request, QHttpServerRespond
     const QString line =
         request.url().path() + (request.url().hasQuery() ? QLatin1Char('?') + request.url().query() : QString());
     if (request.url().path() == QLatin1String("/test/never")) {
-        std::printf("%s GET %s -> (held open)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)),
+        std::printf("%s GET %s -> (held open)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)),
                     qPrintable(line));
         std::fflush(stdout);
         m_held.push_back(std::make_unique<QHttpServerResponder>(std::move(responder)));
         return;
     }
+    if (m_faultsLeft > 0 && request.url().path() == QLatin1String("/notice") && noticeFault(request, line, responder))
+        return;
     const Answer answer = answerFor(request);
     if (m_options.delayMs <= 0) {
         send(responder, line, answer);
@@ -243,7 +246,70 @@ void VendorService::send(QHttpServerResponder& responder, const QString& line, c
     for (const auto& [name, value] : answer.headers)
         responder.writeHeader(name, value);
     responder.writeBody(answer.body);
-    std::printf("%s GET %s -> %d (%lld bytes)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODate)),
+    std::printf("%s GET %s -> %d (%lld bytes)\n", qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)),
                 qPrintable(line), answer.status, static_cast<long long>(answer.body.size()));
     std::fflush(stdout);
+}
+
+bool VendorService::noticeFault(const QHttpServerRequest& request, const QString& line,
+                                QHttpServerResponder& responder) {
+    --m_faultsLeft;
+    const auto log = [&line](const char* what, qsizetype bytes) {
+        std::printf("%s GET %s -> %s (%lld bytes)\n",
+                    qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)), qPrintable(line), what,
+                    static_cast<long long>(bytes));
+        std::fflush(stdout);
+    };
+    switch (m_options.noticeFault) {
+    case NoticeFault::None:
+        return false;
+    case NoticeFault::Hang:
+        log("(held open)", 0);
+        m_held.push_back(std::make_unique<QHttpServerResponder>(std::move(responder)));
+        return true;
+    case NoticeFault::Drip: {
+        const Answer answer = answerFor(request);
+        log("200 dripping", answer.body.size());
+        drip(responder, line, answer.body);
+        return true;
+    }
+    case NoticeFault::Garbage: {
+        // In turn: bytes that are no text, a notice cut off in the middle (its title
+        // already complete), and a page that is well-formed but no notice.
+        static const QByteArray kinds[] = {
+            QByteArray("\x00\xff\xfe\x01garbage\x7f\x80\x00", 13),
+            QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?><Root><Notice><Title>Garbage notice</Title>"
+                       "<Url>/news/garbage</Url><Brief>cut off"),
+            QByteArray("<html><body><h1>Service busy</h1></body></html>"),
+        };
+        const QByteArray& body = kinds[m_garbageCount++ % 3];
+        log("200 garbage", body.size());
+        send(responder, line, {200, "text/xml; charset=utf-8", body, {}});
+        return true;
+    }
+    }
+    return false;
+}
+
+void VendorService::drip(QHttpServerResponder& responder, const QString& line, const QByteArray& body) {
+    m_held.push_back(std::make_unique<QHttpServerResponder>(std::move(responder)));
+    const QPointer<QTcpSocket> socket = m_held.back()->socket();
+    if (!socket)
+        return;
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+                  QByteArray::number(body.size()) + "\r\n\r\n");
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [socket, body, timer, line, sent = qsizetype(0)]() mutable {
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState || sent >= body.size()) {
+            std::printf("%s drip of %s ended: %lld of %lld bytes\n",
+                        qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)), qPrintable(line),
+                        static_cast<long long>(sent), static_cast<long long>(body.size()));
+            std::fflush(stdout);
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
+        socket->write(body.mid(sent++, 1));
+    });
+    timer->start(m_options.dripMs);
 }

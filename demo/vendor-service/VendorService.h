@@ -12,9 +12,20 @@
 class QHttpServerRequest;
 class QHttpServerResponder;
 
+// How the notice service misbehaves on purpose (fault tests).
+enum class NoticeFault {
+    None,
+    Hang,    // reads the request, never answers
+    Drip,    // the notice, one byte every dripMs
+    Garbage, // status 200 with a body that is no notice document
+};
+
 struct VendorOptions {
     QString keyText = QStringLiteral("VantobelDemoKey2026");
     int delayMs = 0; // every answer waits this long (test hook)
+    NoticeFault noticeFault = NoticeFault::None;
+    int faultTimes = 1; // notice requests that get the fault; the later ones are answered normally
+    int dripMs = 100;
 };
 
 // The vendor's three services on 127.0.0.1 for the demo and the tests: the key text,
@@ -49,12 +60,17 @@ private:
     Answer homePage() const;
     Answer picture(const QString& path) const;
     void send(QHttpServerResponder& responder, const QString& line, const Answer& answer);
+    // True when the request was taken by the notice fault.
+    bool noticeFault(const QHttpServerRequest& request, const QString& line, QHttpServerResponder& responder);
+    void drip(QHttpServerResponder& responder, const QString& line, const QByteArray& body);
 
     VendorOptions m_options;
     NoticeBook m_notices;
     QHash<QString, QString> m_users;
     QHttpServer m_server;
     QString m_base;
-    // Requests held open on purpose (the never-answering path).
+    // Requests held open on purpose (the never-answering path, hanging and dripping answers).
     std::vector<std::unique_ptr<QHttpServerResponder>> m_held;
+    int m_faultsLeft = 0;
+    int m_garbageCount = 0;
 };

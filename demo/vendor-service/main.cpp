@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <cstdio>
 
 namespace {
@@ -32,7 +33,15 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("TEXT"), VendorOptions{}.keyText);
     const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Delay every answer (test hook)."),
                                    QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({port, notices, users, key, delay});
+    const QCommandLineOption fault(QStringLiteral("notice-fault"),
+                                   QStringLiteral("The notice service misbehaves: hang, drip or garbage."),
+                                   QStringLiteral("MODE"));
+    const QCommandLineOption faultTimes(QStringLiteral("fault-times"),
+                                        QStringLiteral("Notice requests that get the fault, then normal answers."),
+                                        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dripMs(QStringLiteral("drip-ms"), QStringLiteral("Milliseconds between dripped bytes."),
+                                    QStringLiteral("N"), QStringLiteral("100"));
+    parser.addOptions({port, notices, users, key, delay, fault, faultTimes, dripMs});
     parser.process(app);
 
     bool ok = false;
@@ -44,6 +53,24 @@ int main(int argc, char* argv[]) {
     VendorOptions options;
     options.keyText = parser.value(key);
     options.delayMs = parser.value(delay).toInt();
+    const QHash<QString, NoticeFault> faults{{QStringLiteral("hang"), NoticeFault::Hang},
+                                             {QStringLiteral("drip"), NoticeFault::Drip},
+                                             {QStringLiteral("garbage"), NoticeFault::Garbage}};
+    if (parser.isSet(fault)) {
+        if (!faults.contains(parser.value(fault))) {
+            std::fprintf(stderr, "--notice-fault is hang, drip or garbage\n");
+            return 2;
+        }
+        options.noticeFault = faults.value(parser.value(fault));
+    }
+    bool timesOk = false;
+    bool dripOk = false;
+    options.faultTimes = parser.value(faultTimes).toInt(&timesOk);
+    options.dripMs = parser.value(dripMs).toInt(&dripOk);
+    if (!timesOk || !dripOk || options.faultTimes < 0 || options.dripMs <= 0) {
+        std::fprintf(stderr, "--fault-times needs a number from 0 and --drip-ms one from 1\n");
+        return 2;
+    }
 
     NoticeBook book;
     QString error;

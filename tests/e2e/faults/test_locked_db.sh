@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Another program holds an exclusive lock on the user's Info.db for 10 s while the
+# same notice is offered at every poll. A duplicate test that could not run is no
+# "new" notice: nothing pops up while the lock is held, and the notice waits for the
+# first poll after the lock; then it pops up once and is stored once. The tray menu
+# opens at once and the polls go on while the lock is held.
+. "$(dirname "$0")/faults-lib.sh"
+fl_init "$1" 100 VantobelPlayTray vantobel-vendor-service
+
+# Nothing at the first poll; then the same notice at every poll.
+fl_notices "$XS_DIR/notices.xml" user '' '' '' 1 '锁住时的公告' /news/locked 公告 14
+e2e_service "$XS_DIR/notices.xml"
+db=$(fl_user_db locked)
+e2e_tray '/u|||E2E|||p1|||locked|||secret|||p4|||p5|||p6|||p7'
+e2e_wait_icon
+e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
+
+# The lock is taken while the tray runs and let go after 10 s.
+(
+    echo 'BEGIN EXCLUSIVE;'
+    echo 'select count(*) from HistoryNews;'
+    sleep 10
+    date +%s.%N >"$XS_DIR/lock-ends"
+    echo 'COMMIT;'
+) | sqlite3 "$db" >/dev/null 2>"$XS_DIR/log/lock.log" &
+locker=$!
+XS_PIDS+=("$locker")
+e2e_eventually 10 "the other program to hold the lock" eval '! sqlite3 -cmd ".timeout 0" "$db" "select count(*) from HistoryNews" >/dev/null 2>&1'
+e2e_note "another program holds an exclusive lock on $db for 10 s"
+# The interface waits for the lock only briefly: the menu opens at any moment.
+for try in 1 2 3; do
+    fl_menu_opens 2 "while the database is locked (try $try)"
+    sleep 1
+done
+xs_wait 15 "the lock to end" eval '! e2e_running "$locker"'
+lock_end=$(cat "$XS_DIR/lock-ends")
+during=$(fl_seen_before 公告 "$lock_end")
+polls=$(fl_request_times | awk -v e="$lock_end" '$1 < e' | grep -c .)
+e2e_note "while the lock was held: $((polls - 1)) polls, $during pop-ups"
+fl_expect "the tray keeps polling while the lock is held ($((polls - 1)) polls)" eval '((polls - 1 >= 1))'
+fl_expect "nothing pops up while the duplicate test cannot run ($during pop-ups)" eval '((during == 0))'
+
+fl_expect_soon 20 "the notice pops up once the lock is gone" eval '(($(fl_seen 公告) >= 1))'
+shown=$(fl_first_seen 公告)
+e2e_note "the lock ended at ${lock_end%???????}; the pop-up showed at ${shown%???????}"
+fl_polls_after 3
+fl_alive
+fl_expect "it popped up once ($(fl_seen 公告) pop-ups)" eval '(($(fl_seen 公告) == 1))'
+fl_expect "it is stored exactly once ($(fl_rows "$db") rows)" eval '(($(fl_rows "$db") == 1))'
+fl_done

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The user's folder cannot take a notice: read-only (readonly) or out of space (full),
+# each a small tmpfs. The notice pops up once, not again at every poll; the user is
+# told once, in a prompt titled like the program, that the history cannot be written;
+# the tray menu opens meanwhile. For a full folder, once space is back the next notice
+# is stored exactly once and the database is whole.
+#   test_user_folder.sh BUILD_BIN readonly|full
+. "$(dirname "$0")/faults-lib.sh"
+mode=${2:?readonly or full}
+fl_init "$1" 120 VantobelPlayTray vantobel-vendor-service
+
+user=folder$mode
+folder=$E2E_PROG/Users/$user
+fl_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 40
+fl_service "$XS_DIR/notices.xml"
+fl_tmpfs "$folder" 160k
+db=$(fl_user_db "$user")
+if [[ $mode == readonly ]]; then
+    fl_readonly "$folder"
+    e2e_check "the folder is read-only" eval '! touch "$folder/probe"'
+else
+    fl_fill "$folder"
+fi
+e2e_note "the user folder $folder is $mode"
+
+e2e_tray "/u|||E2E|||p1|||$user|||secret|||p4|||p5|||p6|||p7"
+e2e_wait_icon
+e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
+fl_polls_after 3
+fl_alive
+popups=$(fl_seen 公告)
+prompts=$(fl_seen "$FL_APP_TITLE")
+e2e_note "after 4 polls of the same notice: $popups pop-ups, $prompts prompts titled $FL_APP_TITLE"
+fl_expect "the notice that cannot be stored pops up once, not at every poll ($popups)" eval '((popups == 1))'
+fl_expect "the user is told once that the history cannot be written ($prompts prompts)" eval '((prompts == 1))'
+fl_menu_opens 5 "while the user has not answered"
+fl_answer_prompts 20
+fl_polls_after 1
+fl_alive
+fl_expect "no further prompt after it was answered" eval '(($(fl_prompt_count) == 0))'
+
+if [[ $mode == full ]]; then
+    rm -f "$folder/filler"
+    e2e_note "space is back; a second notice comes next"
+    fl_notices "$XS_DIR/notices2.xml" user '空间回来后的公告' /news/space-back 公告 10
+    fl_service_again service2 "$XS_DIR/notices2.xml"
+    fl_expect_soon 20 "the next notice is stored once space is back" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") >= 1))'
+    fl_polls_after 2
+    fl_expect "it is stored exactly once" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") == 1))'
+    fl_expect "the first notice is not stored twice" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/cannot-store'"'"'") <= 1))'
+    fl_expect "the database is whole" eval '[[ $(e2e_sql "$db" "pragma integrity_check") == ok ]]'
+    fl_expect "the second notice popped up once ($(fl_seen 公告) pop-ups in all)" eval '(($(fl_seen 公告) == popups + 1))'
+else
+    fl_expect "nothing was written" eval '(($(fl_rows "$db") == 0))'
+fi
+fl_alive
+fl_done
