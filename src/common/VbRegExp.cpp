@@ -98,7 +98,7 @@ QString escapeAt(const QString& p, qsizetype i, bool inClass, qsizetype& used) {
     default:
         if (isDigit(c))
             return QStringLiteral("\\") + c; // a back-reference
-        if (c.unicode() < 0x80 && c.isLetter())
+        if (isAsciiLetter(c))
             return QString(c);
         return QStringLiteral("\\") + c; // punctuation and the rest stand for themselves
     }
