@@ -18,6 +18,10 @@ QByteArray encodeOne(const QString& ch) {
 }
 } // namespace
 
+qsizetype characterLength(const QString& text, qsizetype i) {
+    return text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+}
+
 QByteArray encode(const QString& text) {
     {
         // Most texts map whole; only a text with an unmappable character needs the slow walk.
@@ -29,7 +33,7 @@ QByteArray encode(const QString& text) {
     QByteArray out;
     out.reserve(text.size() * 2);
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const qsizetype len = characterLength(text, i);
         const QString ch = text.mid(i, len);
         i += len;
         if (ch.at(0).unicode() < 0x80) {

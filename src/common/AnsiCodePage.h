@@ -7,6 +7,10 @@
 // (code page 936) whatever the machine's locale.
 namespace AnsiCodePage {
 
+// Code units that make the character at i: 2 for a surrogate pair, else 1 (a lone
+// surrogate is a character of its own, so the one after it survives).
+qsizetype characterLength(const QString& text, qsizetype i);
+
 // Characters outside the code page become "?".
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);

@@ -58,12 +58,13 @@ QString CsFileProperties::FormatLng(qint32 lng) {
 }
 
 QString CsFileProperties::formatByteSize(quint64 bytes) {
-    if (bytes < 1024)
+    // Three significant digits: from 1,000 of a unit on, the next unit ("0.97 KB", not "1000 bytes").
+    if (bytes < 1000)
         return QString::number(bytes) + QStringLiteral(" bytes");
     static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     int unit = 0;
     int shift = 10;
-    while (unit + 1 < int(std::size(units)) && (bytes >> shift) >= 1024) {
+    while (unit + 1 < int(std::size(units)) && (bytes >> shift) >= 1000) {
         ++unit;
         shift += 10;
     }

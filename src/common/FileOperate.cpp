@@ -34,7 +34,11 @@ QString ReadTextLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString all = AnsiCodePage::decode(file.readAll());
+    const QByteArray bytes = file.readAll();
+    // Editors that save UTF-8 often mark it; read as the code page, the mark would
+    // become part of the first key.
+    const QString all =
+        bytes.startsWith("\xEF\xBB\xBF") ? QString::fromUtf8(bytes.mid(3)) : AnsiCodePage::decode(bytes);
     QString result;
     result.reserve(all.size() + 2);
     qsizetype start = 0;

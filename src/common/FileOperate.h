@@ -11,7 +11,8 @@ namespace FileOperate {
 // The whole file decoded in the named character set ("utf-8", "gbk", ...).
 QString ReadTextFile(const QString& charset, const QString& path);
 
-// The file in the 8-bit code page, each line followed by CR LF. A line ends at
+// The file in the 8-bit code page (in UTF-8 when it begins with the UTF-8 mark),
+// each line followed by CR LF. A line ends at
 // CR LF, a lone CR or a lone LF.
 QString ReadTextLines(const QString& path);
 

@@ -39,8 +39,8 @@ struct Info {
     std::optional<QString> stringValue(const QString& tableKey, const QString& name) const;
 };
 
-// Longest value kept, in bytes of UTF-16: longer values are cut there.
-inline constexpr int kMaxValueBytes = 1024;
+// Longest value kept, in bytes of UTF-16 (1,024 characters): longer values are cut there.
+inline constexpr int kMaxValueBytes = 2048;
 
 // Parses an image held in memory. Empty optional when there is no readable version resource.
 std::optional<Info> parse(QByteArrayView image);

@@ -35,7 +35,8 @@ public:
     static QString HtmlSelfEnCode(const QVariant& TempContent);
     static QString ClearHttps(const QVariant& value);
     static QVariant regExReplace(const QVariant& sSource, const QVariant& patrn, const QVariant& replStr);
-    static QString RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& WebUrl);
+    // Str itself, as given (null included), when WebUrl is blank.
+    static QVariant RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& WebUrl);
     static bool IsUrl(const QVariant& strUrl);
     static QString UrlHost(const QVariant& strUrl);
     static QVariant UrlStrValue(const QVariant& URL, const QVariant& ElementStr, const QVariant& SplitTag);

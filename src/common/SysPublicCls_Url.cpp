@@ -13,9 +13,9 @@ QVariant SysPublicCls::regExReplace(const QVariant& sSource, const QVariant& pat
     return VbRegExp::replaceAll(text(sSource), re, text(replStr));
 }
 
-QString SysPublicCls::RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& WebUrl) {
+QVariant SysPublicCls::RegExp_UrlAbsOurWeb(const QVariant& Str, const QVariant& WebUrl) {
     if (IsBlank(WebUrl))
-        return text(Str);
+        return Str;
 
     QVariant running = Str;
     static const char* const kActive[] = {"<script.*?>|</script>", "<form.*?>|</form>", "<input.*?>",

@@ -25,15 +25,100 @@ bool isHex(QChar c) {
     return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
 
-// "\uXXXX" at i (the backslash): the PCRE2 spelling, or empty when it is not one.
-QString unicodeEscapeAt(const QString& p, qsizetype i) {
-    if (i + 6 > p.size() || p.at(i + 1) != QLatin1Char('u'))
-        return {};
-    for (qsizetype k = i + 2; k < i + 6; ++k) {
+bool isDigit(QChar c) {
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+
+bool isAsciiLetter(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+}
+
+// True when the `count` characters after `from` are hexadecimal digits.
+bool hexFollows(const QString& p, qsizetype from, int count) {
+    if (from + count > p.size())
+        return false;
+    for (qsizetype k = from; k < from + count; ++k) {
         if (!isHex(p.at(k)))
-            return {};
+            return false;
     }
-    return QStringLiteral("\\x{") + p.mid(i + 2, 4) + QLatin1Char('}');
+    return true;
+}
+
+[[noreturn]] void reject(const QString& why) {
+    throw VbError(VbError::RegExpSyntax, QStringLiteral("Syntax error in regular expression: ") + why);
+}
+
+// The escape at i (the backslash, with a character after it) in PCRE2 spelling; `used`
+// is how many pattern characters it took. ECMAScript gives meaning to few letters; any
+// other escaped letter is the letter itself, where PCRE2 would read \K, \N, \Z, \A, \z,
+// \h, \Q, \p and the like as its own constructs.
+QString escapeAt(const QString& p, qsizetype i, bool inClass, qsizetype& used) {
+    const QChar c = p.at(i + 1);
+    used = 2;
+    switch (c.unicode()) {
+    case 'd':
+    case 'D':
+    case 'w':
+    case 'W':
+    case 's':
+    case 'S':
+    case 'f':
+    case 'n':
+    case 'r':
+    case 't':
+        return QStringLiteral("\\") + c;
+    case 'b':
+        return inClass ? QStringLiteral("\\x{08}") : QStringLiteral("\\b"); // backspace inside brackets
+    case 'B':
+        return inClass ? QStringLiteral("B") : QStringLiteral("\\B");
+    case 'v':
+        return QStringLiteral("\\x{0B}"); // the vertical tab, not PCRE2's vertical-space class
+    case 'u':
+        if (!hexFollows(p, i + 2, 4))
+            return QStringLiteral("u");
+        used = 6;
+        return QStringLiteral("\\x{") + p.mid(i + 2, 4) + QLatin1Char('}');
+    case 'x':
+        if (!hexFollows(p, i + 2, 2))
+            return QStringLiteral("x");
+        used = 4;
+        return QStringLiteral("\\x{") + p.mid(i + 2, 2) + QLatin1Char('}');
+    case 'c':
+        if (i + 2 < p.size() && isAsciiLetter(p.at(i + 2))) {
+            used = 3;
+            return QStringLiteral("\\c") + p.at(i + 2);
+        }
+        used = 1; // a backslash of its own; the "c" follows as a plain character
+        return QStringLiteral("\\\\");
+    case '0':
+        if (i + 2 < p.size() && isDigit(p.at(i + 2)))
+            return QStringLiteral("\\0"); // an octal escape in both grammars
+        return QStringLiteral("\\x{00}");
+    default:
+        if (isDigit(c))
+            return QStringLiteral("\\") + c; // a back-reference
+        if (isAsciiLetter(c))
+            return QString(c);
+        return QStringLiteral("\\") + c; // punctuation and the rest stand for themselves
+    }
+}
+
+// Length of a braced quantifier "{n}", "{n,}" or "{n,m}" at i; 0 when "{" is a plain brace.
+qsizetype bracedQuantifierAt(const QString& p, qsizetype i) {
+    qsizetype k = i + 1;
+    const qsizetype n = p.size();
+    const qsizetype digits = k;
+    while (k < n && isDigit(p.at(k)))
+        ++k;
+    if (k == digits)
+        return 0;
+    if (k < n && p.at(k) == QLatin1Char(',')) {
+        ++k;
+        while (k < n && isDigit(p.at(k)))
+            ++k;
+    }
+    return k < n && p.at(k) == QLatin1Char('}') ? k + 1 - i : 0;
 }
 
 } // namespace
@@ -46,21 +131,18 @@ QString toPcre(const QString& p) {
     bool inClass = false;
     bool classStart = false;         // just after "[" or "[^"
     bool lastWasClassEscape = false; // inside a class, the previous item was \w, \d, \s...
+    // Outside a class: what came last may take a quantifier. PCRE2 itself refuses one after
+    // an assertion or "|"; what it would take and ECMAScript not is tracked here.
+    bool repeatable = false;
     const qsizetype n = p.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = p.at(i);
         if (c == QLatin1Char('\\') && i + 1 < n) {
-            const QString u = unicodeEscapeAt(p, i);
-            if (!u.isEmpty()) {
-                out += u;
-                i += 5;
-                lastWasClassEscape = false;
-            } else {
-                out += c;
-                out += p.at(i + 1);
-                lastWasClassEscape = inClass && isClassEscapeLetter(p.at(i + 1));
-                ++i;
-            }
+            qsizetype used = 0;
+            out += escapeAt(p, i, inClass, used);
+            lastWasClassEscape = inClass && isClassEscapeLetter(p.at(i + 1));
+            repeatable = true;
+            i += used - 1;
             classStart = false;
             continue;
         }
@@ -90,6 +172,22 @@ QString toPcre(const QString& p) {
             lastWasClassEscape = false;
             continue;
         }
+        const qsizetype braced = c == QLatin1Char('{') ? bracedQuantifierAt(p, i) : 0;
+        if (c == QLatin1Char('*') || c == QLatin1Char('+') || c == QLatin1Char('?') || braced > 0) {
+            // ECMAScript has one quantifier per atom, optionally lazy: "a++", "a*+" (PCRE2's
+            // possessive forms), "a**" and a quantifier after nothing are errors there.
+            if (!repeatable)
+                reject(QStringLiteral("nothing to repeat at offset %1").arg(i));
+            out += braced > 0 ? p.mid(i, braced) : QString(c);
+            i += braced > 0 ? braced - 1 : 0;
+            if (i + 1 < n && p.at(i + 1) == QLatin1Char('?')) {
+                out += QLatin1Char('?');
+                ++i;
+            }
+            repeatable = false;
+            continue;
+        }
+        repeatable = true;
         if (c == QLatin1Char('[')) {
             inClass = true;
             classStart = true;
@@ -99,10 +197,25 @@ QString toPcre(const QString& p) {
                 out += QLatin1Char('^');
                 ++i;
             }
+        } else if (c == QLatin1Char('(')) {
+            // Only (?:...), (?=...) and (?!...); PCRE2's options, atomic groups, lookbehinds,
+            // names, comments and verbs do not exist in ECMAScript.
+            if (i + 1 < n && p.at(i + 1) == QLatin1Char('?')) {
+                const QChar kind = i + 2 < n ? p.at(i + 2) : QChar();
+                if (kind != QLatin1Char(':') && kind != QLatin1Char('=') && kind != QLatin1Char('!'))
+                    reject(QStringLiteral("invalid group at offset %1").arg(i));
+                out += p.mid(i, 3);
+                i += 2;
+            } else {
+                out += c;
+            }
+            repeatable = false;
         } else if (c == QLatin1Char('.')) {
             out += kDot;
         } else if (c == QLatin1Char('$')) {
             out += QStringLiteral("\\z");
+        } else if (c == QLatin1Char('{')) {
+            out += QStringLiteral("\\{"); // not a quantifier: a plain brace
         } else {
             out += c;
         }

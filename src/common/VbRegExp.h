@@ -10,8 +10,11 @@
 namespace VbRegExp {
 
 // Rewrites the ECMAScript constructs PCRE2 reads differently: "." stops at line
-// breaks, "$" means the end of the text only, "\uXXXX" escapes, "[]" and "[^]",
-// and a hyphen next to a class escape inside brackets ("[\w-.]") is literal.
+// breaks, "$" means the end of the text only, "\uXXXX" and "\xHH" escapes, an escaped
+// letter without a meaning is that letter ("\K" matches "K"), "[]" and "[^]", and a
+// hyphen next to a class escape inside brackets ("[\w-.]") is literal. Throws VbError
+// 5017 for what ECMAScript rejects but PCRE2 would take: "(?" other than "(?:", "(?="
+// and "(?!", and a quantifier after nothing or after another ("a++", "a**", "(*UTF)").
 QString toPcre(const QString& ecmaPattern);
 
 // The compiled, case-insensitive expression. Throws VbError 5017 on a syntax error.

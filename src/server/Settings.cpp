@@ -1,9 +1,9 @@
 #include "Settings.h"
 
-#include "FileOperate.h"
 #include "ProgramFolder.h"
 #include "Seams.h"
 
+#include <QFile>
 #include <sstream>
 
 namespace {
@@ -79,20 +79,6 @@ QString NodeValue(const pugi::xml_document* doc, const QString& kind, const QStr
     return xpathNodeValue(selectFirst(*doc, path), kind);
 }
 
-bool ParseXmlDocument(pugi::xml_document& doc, const QByteArray& bytes, pugi::xml_encoding encoding) {
-    doc.reset();
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()), pugi::parse_default, encoding);
-    // The parser accepts several top-level elements; a well-formed document has exactly one.
-    int roots = 0;
-    for (pugi::xml_node child = doc.first_child(); child; child = child.next_sibling())
-        roots += child.type() == pugi::node_element ? 1 : 0;
-    if (parsed && roots == 1)
-        return true;
-    doc.reset(); // keep nothing of a half-parsed text
-    return false;
-}
-
 Settings::Settings(Prompt& prompt) : m_prompt(prompt), m_dom(std::make_unique<pugi::xml_document>()) {}
 
 void Settings::LoadSettings() {
@@ -101,8 +87,9 @@ void Settings::LoadSettings() {
 
 void Settings::LoadSettingsFrom(const QString& path) {
     m_dom = std::make_unique<pugi::xml_document>();
-    const QByteArray text = FileOperate::ReadTextFile(QStringLiteral("utf-8"), path).toUtf8();
-    if (!ParseXmlDocument(*m_dom, text, pugi::encoding_utf8)) {
+    // Read as bytes: the document's own declaration says how to decode it.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !ParseXmlDocument(*m_dom, file.readAll())) {
         // Every lookup is empty from here on; the tray still starts.
         m_prompt.show(QStringLiteral("Err.SysSettings"), QStringLiteral("err"), PromptIcon::Critical);
     }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <memory>
 #include <pugixml.hpp>
+
+#include "XmlText.h"
 
 class Prompt;
 
@@ -12,11 +13,6 @@ class Prompt;
 // or the attribute named kind. Empty when anything is missing. Kinds are case-sensitive.
 QString NodeValue(const pugi::xml_document* doc, const QString& kind, const QString& path);
 QString NodeItemValue(const pugi::xml_node& node, const QString& kind);
-
-// Parses a whole document into doc (emptied first). False, with doc left empty, when
-// the text is not well-formed or has not exactly one top-level element.
-bool ParseXmlDocument(pugi::xml_document& doc, const QByteArray& bytes,
-                      pugi::xml_encoding encoding = pugi::encoding_auto);
 
 // Bin/Settings.xml of the program folder, loaded once at start-up.
 class Settings {

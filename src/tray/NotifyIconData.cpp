@@ -18,7 +18,7 @@ QByteArray NotifyIconData::cutToBytes(const QString& text, int maxBytes) {
     QByteArray out;
     for (qsizetype i = 0; i < text.size();) {
         // A surrogate pair is one character and is encoded (or replaced) as one.
-        const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const qsizetype len = AnsiCodePage::characterLength(text, i);
         const QByteArray bytes = AnsiCodePage::encode(text.mid(i, len));
         if (out.size() + bytes.size() > maxBytes)
             break;

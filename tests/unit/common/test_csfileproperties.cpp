@@ -70,7 +70,8 @@ private Q_SLOTS:
         writeFile(path(".locked"), "x");
         QFile f(path(".locked"));
         QVERIFY(f.open(QIODevice::ReadWrite) &&
-                f.setFileTime(QDateTime(QDate(2009, 12, 1), QTime(23, 7, 3), Qt::UTC), QFile::FileModificationTime));
+                f.setFileTime(QDateTime(QDate(2009, 12, 1), QTime(23, 7, 3), Qt::UTC), QFile::FileModificationTime) &&
+                f.setFileTime(QDateTime(QDate(2009, 12, 2), QTime(1, 0), Qt::UTC), QFile::FileAccessTime));
         f.close();
         // Read-only means the owner may not write, whoever else may.
         QFile::setPermissions(path(".locked"), QFile::ReadOwner | QFile::ReadGroup | QFile::WriteGroup);
@@ -78,9 +79,11 @@ private Q_SLOTS:
         QVERIFY(p.FindFileInfo(path(".locked")));
         QCOMPARE(p.NormalFileType(), QStringLiteral("隐藏(√)只读(√)存档(×)"));
         QCOMPARE(p.LastWriteTime(), QStringLiteral("1/12/2009 23:7:3")); // local time would be the 2nd
-        // 2047 bytes: truncated to 1.99 KB, not rounded.
-        const QPair<quint64, QString> sizes[] = {
-            {1023, "1023 bytes"}, {2047, "1.99 KB"}, {12939427, "12.3 MB"}, {~quint64(0), "15.9 EB"}};
+        QCOMPARE(p.LastAccessTime(), QStringLiteral("2/12/2009"));       // the date alone
+        // Three significant digits, truncated, not rounded: 1,000 of a unit reads in the next.
+        const QPair<quint64, QString> sizes[] = {{999, "999 bytes"},    {1023, "0.99 KB"},
+                                                 {2047, "1.99 KB"},     {1023 * 1024, "0.99 MB"},
+                                                 {12939427, "12.3 MB"}, {~quint64(0), "15.9 EB"}};
         for (const auto& [bytes, text] : sizes)
             QCOMPARE(CsFileProperties::formatByteSize(bytes), text);
     }

@@ -41,6 +41,8 @@ private Q_SLOTS:
         // Empty lines survive; a lone LF after CR LF is a line of its own.
         QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "c", "\r\n\n\rx")), u"\r\n\r\n\r\nx\r\n"_s);
         QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "e", "\xC6\xA4\xB7\xF4=\xC0\xB6")), u"皮肤=蓝\r\n"_s);
+        QCOMPARE(FileOperate::ReadTextLines(writeBytes(dir, "u", "\xEF\xBB\xBF" + u"皮肤=蓝"_s.toUtf8())),
+                 u"皮肤=蓝\r\n"_s);
         QCOMPARE(FileOperate::ReadTextLines(dir.filePath("missing")), QString());
     }
 

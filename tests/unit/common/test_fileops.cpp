@@ -100,7 +100,8 @@ private Q_SLOTS:
         } files[] = {{"x.GIF", "GIF89a...", true},
                      {"x.gif", "GIF87a...", false},
                      {"x.jpg", QByteArray("\x89PNG", 4), false},
-                     {"x.png", QByteArray("\x89PNG", 4), true}};
+                     {"x.png", QByteArray("\x89PNG", 4), true},
+                     {"x.JPEG", QByteArray("\xFF\xD8\xFF\xE0", 4), true}};
         for (const auto& f : files) {
             writeFile(path(f.name), f.bytes);
             QVERIFY2(SysPublicCls::CheckFileType(path(f.name)) == f.picture, qPrintable(f.name));

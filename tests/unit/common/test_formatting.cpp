@@ -55,6 +55,7 @@ private Q_SLOTS:
         SequenceRandom random({0.5f, 0.5f});
         SysPublicCls cls(clock, random);
         QCOMPARE(cls.DateTimeSNoStr(), QStringLiteral("2009351456"));
+        QCOMPARE(cls.DateTime24StrTwo(), QStringLiteral("2009-03-05 14:05:06"));
         QCOMPARE(cls.AutoSzStr(1), 6);  // 5.5: the even neighbour is up
         QCOMPARE(cls.AutoSzStr(2), 50); // 50.5: the even neighbour is down
         QCOMPARE(errorOf([&] { cls.AutoSzStr(10); }), 6);
@@ -77,6 +78,7 @@ private Q_SLOTS:
         QCOMPARE(SysPublicCls::DateTwain(QDateTime(QDate(2009, 3, 5), QTime(14, 5, 6)), 0, 0, 0, true),
                  QString());                                                        // True is -1, not 1
         QCOMPARE(SysPublicCls::LetterOrNum(QStringLiteral("ａ")), QVariant(false)); // full-width letter
+        QCOMPARE(SysPublicCls::LetterOrNum(QStringLiteral("azAZ09")), QVariant(true));
     }
 };
 

@@ -48,13 +48,13 @@ private Q_SLOTS:
         const QString key = info->translationKey();
         QCOMPARE(key, QStringLiteral("040904E4"));
         QCOMPARE(info->stringValue(key, QStringLiteral("CompanyName")), QStringLiteral("Fernhollow"));
-        // 600 characters stored, 1024 bytes kept.
-        QCOMPARE(info->stringValue(key, QStringLiteral("LegalCopyright")),
-                 QStringLiteral("0123456789").repeated(60).left(PeVersion::kMaxValueBytes / 2));
+        // 600 characters (1,200 bytes) are kept whole: the cut lies at 1,024 characters.
+        QCOMPARE(info->stringValue(key, QStringLiteral("LegalCopyright")), QStringLiteral("0123456789").repeated(60));
 
         const auto bare = PeVersion::readFile(fixture("notranslation.exe"));
         QVERIFY(bare && !bare->hasTranslation);
         QCOMPARE(PeVersion::versionText(bare->productVersion), QStringLiteral("5.6.7.8"));
+        QCOMPARE(PeVersion::versionText({2, 1, 40000, 65535}), QStringLiteral("2.1.40000.65535")); // unsigned
     }
 
     void brokenOrForeignFilesGiveNone_data() {

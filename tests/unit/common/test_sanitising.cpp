@@ -68,6 +68,8 @@ private Q_SLOTS:
                  QString(u"x"_s + QChar(0xD800)));
         QCOMPARE(SysPublicCls::ClearHttps(u"HTTPS://a Https:/c"_s), u"http://a Https:/c"_s);
         QCOMPARE(SysPublicCls::UrlHost(u"http://h:8080/a/b"_s), u"h:8080"_s);
+        // Two word runs joined by a dot, anywhere in the text.
+        QVERIFY(SysPublicCls::IsUrl(u"see readme.txt"_s) && !SysPublicCls::IsUrl(u"localhost"_s));
         QCOMPARE(SysPublicCls::UrlStrValue(u"h?xid=5&id=6"_s, u"id"_s, u"&"_s), QVariant(u"x5"_s));
         QCOMPARE(SysPublicCls::UrlStrValue(u"h?Name=ABC"_s, u"name"_s, u"&"_s), QVariant(u"abc"_s));
         QVERIFY(SysPublicCls::IsSelfWeb(u"https://our.com/x"_s, u"our.com"_s, u"HTTPS"_s));
@@ -85,21 +87,32 @@ private Q_SLOTS:
             // ECMAScript-only constructs are translated.
             {"ab", "a[]", "x", "ab"},
             {"a\nb", "a[^]b", "x", "x"},
+            // An escaped letter without an ECMAScript meaning is the letter, whatever PCRE makes of it.
+            {"KnZAzhQEpux", "\\K\\N\\Z\\A\\z\\h\\Q\\E\\p\\u\\x", "-", "-"},
+            {"p{L}a\nb\x0B", "\\p{L}|\\v", "-", "-a\nb-"}, // "\v" is the vertical tab alone
+            {"abc", "", "x", QVariant()},                  // a blank pattern applies nothing
         };
         for (const auto& r : rows)
             QCOMPARE(SysPublicCls::regExReplace(r.text, r.pattern, r.replacement), r.expected);
-        QCOMPARE(errorOf([] { SysPublicCls::regExReplace(u"a"_s, u"(a"_s, QString()); }), 5017);
+        // Unbalanced, and PCRE-only syntax: options, atomic groups, lookbehind, possessive
+        // and doubled quantifiers, verbs.
+        for (const char* bad : {"(a", "(?i)a", "(?>a)", "(?<=a)b", "a++", "a{2}+", "a**", "(*UTF)a"})
+            QVERIFY2(errorOf([&] { SysPublicCls::regExReplace(u"a"_s, QString::fromLatin1(bad), QString()); }) == 5017,
+                     bad);
     }
 
     void urlAbsOurWebKeepsOnlyOwnLinks() {
         const QString html = QStringLiteral("<SCRIPT src=a.js>go()</script><form action=x><input type=text>"
                                             "<iframe src=y></iframe>text");
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u"our.com"_s), u"go()text"_s);
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u"our.com"_s), QVariant(u"go()text"_s));
+        // Without a site nothing is touched, not even a null.
+        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u" "_s), QVariant(html));
+        QVERIFY(SysPublicCls::isNull(SysPublicCls::RegExp_UrlAbsOurWeb(kNull, QVariant())));
         const QString links = QStringLiteral("<a href='http://Our.com/1'>One</a> <a class=x href=\"http://evil.net\">"
                                              "Two</a> <a href=http://our.com/3 target=_blank>Three</a>");
         QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(links, u"OUR.com"_s),
-                 QStringLiteral("<a  href=http://Our.com/1 >One</a> Two <a  href=http://our.com/3 target=_blank "
-                                ">Three</a>\r\n\r\n\r\n"));
+                 QVariant("<a  href=http://Our.com/1 >One</a> Two <a  href=http://our.com/3 target=_blank "
+                          ">Three</a>\r\n\r\n\r\n"));
     }
 };
 

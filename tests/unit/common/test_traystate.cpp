@@ -28,9 +28,10 @@ private Q_SLOTS:
         QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
         QCOMPARE(s.ActiveUserField3, QStringLiteral("3"));
 
+        // Exactly six elements (three fields) are enough; the first field not given empties.
         s.BabyUser.Field = {"1", "2", "3", "4", "5", "6", "7"};
-        s.applyStartCommand(QStringLiteral("/b|||o|||a|||b|||c|||d"), {});
-        QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c|||d||||||6|||7"));
+        s.applyStartCommand(QStringLiteral("/b|||o|||a|||b|||c"), {});
+        QCOMPARE(s.BabyUser.joined(), QStringLiteral("a|||b|||c||||||5|||6|||7"));
     }
 
     void forwardedCommandLineIsSplitAgainByTheRunningCopy() {

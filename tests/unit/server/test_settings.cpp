@@ -60,6 +60,36 @@ private Q_SLOTS:
         QCOMPARE(NodeValue(&doc, "text", "/Root/Notice/Title"), QString("xy"));
     }
 
+    // The declaration's encoding is honoured, as an XML document object does; a mark or
+    // UTF-16 without one decides before it.
+    void documentsDecodeAsTheyDeclare() {
+        const auto title = [](const QByteArray& bytes) {
+            pugi::xml_document doc;
+            return ParseXmlDocument(doc, bytes) ? NodeValue(&doc, "text", "/Root/Notice/Title") : QString("failed");
+        };
+        const auto declared = [](const char* name, const QByteArray& title) -> QByteArray {
+            return "<?xml version=\"1.0\" encoding='" + QByteArray(name) + "' ?><Root><Notice><Title>" + title +
+                   "</Title></Notice></Root>";
+        };
+        // "丂" (81 40) is in GBK but not in strict GB2312, and the labels mean GBK in practice.
+        QCOMPARE(title(declared("gb2312", "\xD6\xD0\xCE\xC4\x81\x40")), QString("中文丂"));
+        QCOMPARE(title(declared("GB18030", "\xD6\xD0\x95\x32\x82\x36")), QString("中\U00020000"));
+        QCOMPARE(title(declared("big5", "\xA4\xA4\xA4\xE5")), QString("中文"));
+        QCOMPARE(title(declared("utf-8", "中文")), QString("中文"));
+        QCOMPARE(title(declared("x-no-such", "a")), QString("failed"));
+        const QString utf16 = "<?xml version='1.0' encoding='gbk'?><Root><Notice><Title>中</Title></Notice></Root>";
+        QCOMPARE(title(QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)), QString("中"));
+        QCOMPARE(title("\xEF\xBB\xBF" + declared("gbk", "中")), QString("中"));
+        // Settings.xml goes through the same reader.
+        TempProgramHome home;
+        RecordingPrompt prompt;
+        Settings s(prompt);
+        writeSettings(home.path(), "<?xml version=\"1.0\" encoding=\"GBK\"?><Root><SoftBrothers><SoftList "
+                                   "Caption=\"\xB6\xF9\xB8\xE8\"/></SoftBrothers></Root>");
+        s.LoadSettings();
+        QCOMPARE(s.SettingValue("Caption", "/Root/SoftBrothers/SoftList"), QString("儿歌"));
+    }
+
     void brokenFileWarnsOnceAndEverythingIsEmpty_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("missing") << QByteArray();

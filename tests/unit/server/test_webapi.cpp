@@ -89,6 +89,15 @@ private Q_SLOTS:
         QCOMPARE(log.lines[1], QString("the key service answers again"));
     }
 
+    // A key text of only spaces is blank: the next call asks again.
+    void blankKeyAsksAgain() {
+        LocalHttp key({LocalReply(200, "A||| ||| "), LocalReply(200, "|||中文|||钥匙")});
+        ApiKit kit(key.base() + "/k");
+        QVERIFY(kit.api->WebApiData().trimmed().isEmpty());
+        QCOMPARE(kit.api->WebApiData(), QString("中文钥匙"));
+        QCOMPARE(key.requests.size(), 2);
+    }
+
     void unreachableKeyService() {
         ApiKit kit(QStringLiteral("http://127.0.0.1:%1/k").arg(deadPort()));
         NetWarnings log;

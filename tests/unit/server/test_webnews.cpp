@@ -98,6 +98,14 @@ private Q_SLOTS:
         QCOMPARE(kit.field("Title"), QString("a"));
     }
 
+    // Only a notice without both title and address means nothing new.
+    void titleOrAddressAloneIsANotice() {
+        LocalHttp service({LocalReply(200, notice("a", " ")), LocalReply(200, notice(" ", "http://h/b"))});
+        NewsKit kit(service.base() + "/notice");
+        QVERIFY(kit.news->CheckNewNotice());
+        QVERIFY(kit.news->CheckNewNotice());
+    }
+
     void nothingNewOrFailedDropsTheDocument_data() {
         QTest::addColumn<LocalReply>("reply");
         QTest::newRow("empty notice") << LocalReply(200, notice("  ", ""));

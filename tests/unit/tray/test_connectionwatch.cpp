@@ -88,6 +88,11 @@ private Q_SLOTS:
         runSeconds(watch, probe, 1, online);
         QCOMPARE(states(icon).last(), TrayIconState::Normal);
         QCOMPARE(icon.count(), 12);
+
+        // Offline through tick 900: only the offline look, no unread refresh on the multiple of 300.
+        runSeconds(watch, probe, 300, [](qint32) { return false; });
+        QCOMPARE(icon.count(), 312);
+        QCOMPARE(states(icon).last(), TrayIconState::Offline);
     }
 
     void noticeTicksCountOnlyOnlineSecondsAcrossGaps() {

@@ -31,6 +31,9 @@ private Q_SLOTS:
         QCOMPARE(d.tipText(), QStringLiteral("a") + QString(31, QChar(0x4E2D)));
         // Characters outside the code page count as the one byte they become.
         QCOMPARE(NotifyIconData::cutToBytes(QString::fromUtf8("\xF0\x9F\x98\x80xy"), 2), QByteArray("?x"));
+        // A lone surrogate is one character of its own, never paired with the next.
+        QCOMPARE(NotifyIconData::cutToBytes(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("bc"), 2),
+                 QByteArray("a?"));
     }
 
     void siblingProgramsStartOrSendTheUserToTheirPage() {
