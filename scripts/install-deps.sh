@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs whatever the build, the tests and the demo need from Debian's archive.
 # Quick when everything is already there; needs root only when something is missing.
+# Usage: scripts/install-deps.sh [fuzz]   (fuzz: also what make fuzz needs)
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,12 @@ packages=(
     # tests and demo on a real X display with a window manager and a system tray
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
 )
+
+# make fuzz only: clang with libFuzzer and the sanitizer runtimes
+fuzz_packages=(clang-14 libclang-rt-14-dev)
+if [ "${1:-}" = fuzz ]; then
+    packages+=("${fuzz_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,7 +34,7 @@ echo "install-deps: missing packages: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
     # Never ask for a password behind the user's back: say what to run instead.
     echo "install-deps: installing packages needs root; run:" >&2
-    echo "    sudo $0" >&2
+    echo "    sudo $0${1:+ $1}" >&2
     echo "then run make again." >&2
     exit 1
 fi

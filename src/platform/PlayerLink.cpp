@@ -1,11 +1,12 @@
 #include "PlayerLink.h"
 
+#include "LinkFrame.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QtEndian>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -71,9 +72,7 @@ int linkExecute(const QString& topic, const QString& command, int timeoutMs) {
         }
     }
 
-    QByteArray message(4, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), message.data());
-    message += payload;
+    const QByteArray message = encodeLinkFrame(payload);
     if (socket.write(message) != message.size())
         return kLinkRefused;
     while (socket.bytesToWrite() > 0) {
