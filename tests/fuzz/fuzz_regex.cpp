@@ -53,7 +53,7 @@ void checkPattern(const QString& subject, const QString& pattern, const QString&
     const QVariant replaced = SysPublicCls::regExReplace(subject, pattern, replacement);
     FUZZ_CHECK(replaced.isValid() == !(SysPublicCls::IsBlank(subject) || SysPublicCls::IsBlank(pattern)));
 
-    if (isPlainWord(pattern) && !replacement.contains(u'$'))
+    if (replaced.isValid() && isPlainWord(pattern) && !replacement.contains(u'$'))
         FUZZ_CHECK_EQ(replaced.toString(), QString(subject).replace(pattern, replacement, Qt::CaseInsensitive));
 }
 
