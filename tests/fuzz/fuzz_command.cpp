@@ -55,6 +55,7 @@ void checkStart(const QString& commandText, const QString& playerKind) {
     const QStringList elements = splitAtBars(state.CommandLine);
     FUZZ_CHECK(elements.size() >= 2);
     FUZZ_CHECK_EQ(state.CommandOption, elements.value(1).toUpper());
+    FUZZ_CHECK(state.hidesTrayIcon() == (state.CommandOption == QLatin1String("HIDDENTRAYICO")));
 
     const QString lowerSwitch = elements.at(0).toLower();
     const bool baby = lowerSwitch == QLatin1String("/b");

@@ -36,7 +36,9 @@ void checkUrlEncode(const QString& value) {
             const int high = i + 2 < encoded.size() ? hexValue(encoded.at(i + 1)) : -1;
             const int low = high >= 0 ? hexValue(encoded.at(i + 2)) : -1;
             FUZZ_CHECK_MSG(low >= 0, encoded);
-            decoded.append(char(high * 16 + low));
+            const int byte = high * 16 + low;
+            FUZZ_CHECK_MSG(byte >= 0x80 || !keptUnescaped(QChar(byte)), encoded); // nothing escaped needlessly
+            decoded.append(char(byte));
             i += 2;
         } else {
             FUZZ_CHECK_MSG(keptUnescaped(c), encoded);
