@@ -2,8 +2,11 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# make fuzz: seconds per target, and the targets (all when empty).
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo package clean
+.PHONY: all deps configure build test demo package fuzz clean
 
 all: build
 
@@ -27,5 +30,10 @@ demo: build
 package: build
 	@cmake --build $(BUILD_DIR) --target package
 
+# A separate clang build with libFuzzer and the sanitizers; make test needs none of it.
+fuzz:
+	@scripts/install-deps.sh fuzz
+	@tests/fuzz/run.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR).configure.log
+	rm -rf $(BUILD_DIR) $(BUILD_DIR).configure.log $(BUILD_DIR)-fuzz $(BUILD_DIR)-fuzz.configure.log

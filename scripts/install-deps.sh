@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs whatever the build, the tests and the demo need from Debian's archive.
 # Quick when everything is already there; needs root only when something is missing.
+# Usage: scripts/install-deps.sh [fuzz]   (fuzz: also what make fuzz needs)
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,12 @@ packages=(
     qt6-wayland mutter xwayland sway grim xfce4-panel xfconf libglib2.0-bin dbus-bin util-linux
 )
 
+# make fuzz only: clang with libFuzzer and the sanitizer runtimes
+fuzz_packages=(clang-14 libclang-rt-14-dev)
+if [ "${1:-}" = fuzz ]; then
+    packages+=("${fuzz_packages[@]}")
+fi
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -32,7 +39,7 @@ echo "install-deps: missing packages: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
     # Never ask for a password behind the user's back: say what to run instead.
     echo "install-deps: installing packages needs root; run:" >&2
-    echo "    sudo $0" >&2
+    echo "    sudo $0${1:+ $1}" >&2
     echo "then run make again." >&2
     exit 1
 fi

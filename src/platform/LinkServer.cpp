@@ -1,12 +1,13 @@
 #include "PlayerLink.h"
 
+#include "LinkFrame.h"
+
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
 #include <QTimer>
-#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -47,8 +48,6 @@ SocketFile probeSocketFile(const QString& path) {
 
 struct PendingCommand {
     QByteArray buffer;
-    quint32 length = 0;
-    bool haveLength = false;
     bool done = false;
 };
 
@@ -129,29 +128,17 @@ void LinkServer::acceptPending() {
             if (state->done)
                 return;
             state->buffer += socket->readAll();
-            if (!state->haveLength) {
-                if (state->buffer.size() < 4)
-                    return;
-                state->length = qFromBigEndian<quint32>(state->buffer.constData());
-                state->buffer.remove(0, 4);
-                state->haveLength = true;
-                if (state->length > quint32(kLinkMaxCommandBytes)) {
-                    state->done = true;
-                    socket->abort();
-                    return;
-                }
-            }
-            if (state->buffer.size() < qsizetype(state->length))
+            const LinkFrame frame = parseLinkFrame(state->buffer);
+            if (frame.status == LinkFrame::Status::Incomplete)
                 return;
-            if (state->buffer.size() > qsizetype(state->length)) {
-                // More than announced: not our protocol.
+            if (frame.status == LinkFrame::Status::Invalid) {
                 state->done = true;
                 socket->abort();
                 return;
             }
             state->done = true;
             stall->stop();
-            const QString command = QString::fromUtf8(state->buffer);
+            const QString command = frame.command;
             state->buffer.clear();
             // Accept first, then act: the sender must not wait for what the command does.
             socket->putChar('\0');

@@ -1,5 +1,6 @@
 #include "PlayerLink.h"
 
+#include "LinkFrame.h"
 #include "Log.h"
 
 #include <QByteArray>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QtEndian>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -114,9 +114,7 @@ int linkExecute(const QString& topic, const QString& command, int timeoutMs) {
         }
     }
 
-    QByteArray message(4, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), message.data());
-    message += payload;
+    const QByteArray message = encodeLinkFrame(payload);
     if (socket.write(message) != message.size())
         return kLinkRefused;
     while (socket.bytesToWrite() > 0) {

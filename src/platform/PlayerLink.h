@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinkFrame.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -20,7 +22,7 @@ constexpr int kLinkNoPartner = 282; // no socket, or nobody listens on it
 constexpr int kLinkRefused = 285;   // the partner hung up or did not accept
 constexpr int kLinkTimedOut = 286;  // no answer within the time-out
 constexpr int kLinkTooLong = 5;     // the command exceeds kLinkMaxCommandBytes
-constexpr int kLinkMaxCommandBytes = 65536;
+constexpr int kLinkMaxCommandBytes = int(kLinkFrameMaxPayload);
 
 // $XDG_RUNTIME_DIR, else /tmp/vantobel-<uid>/ made with mode 0700. When that folder
 // is not the user's own or is open to others (someone else may have made it first),

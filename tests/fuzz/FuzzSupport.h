@@ -1,0 +1,87 @@
+#pragma once
+
+// Shared pieces of the fuzz targets: reading typed pieces out of the raw input and
+// failing loudly when a property does not hold. Each target is built twice: with
+// libFuzzer for `make fuzz`, and with replay_main.cpp to replay its corpus in CTest.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+// Consumes the input from the front: single bytes, or fields ended by a NUL byte.
+class FuzzInput {
+public:
+    FuzzInput(const uint8_t* data, size_t size)
+        : m_data(reinterpret_cast<const char*>(data)), m_size(qsizetype(size)) {}
+
+    bool atEnd() const { return m_pos >= m_size; }
+
+    // The next byte, 0 once the input is used up.
+    quint8 byte() { return atEnd() ? 0 : quint8(m_data[m_pos++]); }
+
+    // The bytes up to the next NUL (which is consumed) or to the end.
+    QByteArray field() {
+        qsizetype end = m_pos;
+        while (end < m_size && m_data[end] != '\0')
+            ++end;
+        QByteArray out(m_data + m_pos, end - m_pos);
+        m_pos = end < m_size ? end + 1 : end;
+        return out;
+    }
+
+    // A field as UTF-8 text (bad sequences become U+FFFD).
+    QString text() { return QString::fromUtf8(field()); }
+
+    // A field as raw UTF-16 code units, so that lone surrogates and NULs reach the code.
+    QString utf16() {
+        const QByteArray raw = field();
+        QString out;
+        for (qsizetype i = 0; i + 1 < raw.size(); i += 2)
+            out.append(QChar(char16_t(quint8(raw[i]) | quint8(raw[i + 1]) << 8)));
+        return out;
+    }
+
+    QByteArray rest() {
+        QByteArray out(m_data + m_pos, m_size - m_pos);
+        m_pos = m_size;
+        return out;
+    }
+
+private:
+    const char* m_data;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
+
+// A text is valid UTF-16 when every surrogate is part of a pair.
+inline bool isValidUtf16(const QString& s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (s.at(i).isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+[[noreturn]] inline void fuzzFail(const char* file, int line, const char* what, const QString& detail) {
+    std::fprintf(stderr, "%s:%d: property failed: %s\n", file, line, what);
+    if (!detail.isEmpty())
+        std::fprintf(stderr, "  %s\n", detail.toUtf8().constData());
+    std::abort();
+}
+
+// Checks a property; on failure prints it (with an optional detail text) and aborts,
+// which libFuzzer records as a crash and the replay reports as a failed test.
+#define FUZZ_CHECK(cond) ((cond) ? void(0) : fuzzFail(__FILE__, __LINE__, #cond, QString()))
+#define FUZZ_CHECK_MSG(cond, detail) ((cond) ? void(0) : fuzzFail(__FILE__, __LINE__, #cond, (detail)))
+#define FUZZ_CHECK_EQ(a, b)                                                                                            \
+    (((a) == (b))                                                                                                      \
+         ? void(0)                                                                                                     \
+         : fuzzFail(__FILE__, __LINE__, #a " == " #b, QStringLiteral("«%1» vs «%2»").arg(QString(a), QString(b))))

@@ -1,0 +1,72 @@
+// The link's frame reader. The server parses everything a client has sent so far on
+// every read, so the properties are stated over prefixes: a frame is accepted exactly
+// when it is whole and announces at most 65,536 bytes, no prefix of it is accepted or
+// refused early, and once refused a longer input stays refused.
+#include "FuzzSupport.h"
+#include "LinkFrame.h"
+
+#include <QtEndian>
+
+namespace {
+
+LinkFrame::Status expectedStatus(QByteArrayView bytes) {
+    if (bytes.size() < 4)
+        return LinkFrame::Status::Incomplete;
+    const quint64 announced = qFromBigEndian<quint32>(bytes.data());
+    if (announced > 65536)
+        return LinkFrame::Status::Invalid;
+    const quint64 body = quint64(bytes.size() - 4);
+    if (body < announced)
+        return LinkFrame::Status::Incomplete;
+    return body == announced ? LinkFrame::Status::Whole : LinkFrame::Status::Invalid;
+}
+
+void checkFrame(QByteArrayView bytes) {
+    const LinkFrame frame = parseLinkFrame(bytes);
+    FUZZ_CHECK(frame.status == expectedStatus(bytes));
+    if (frame.status == LinkFrame::Status::Whole)
+        FUZZ_CHECK(frame.command == QString::fromUtf8(bytes.sliced(4)));
+    else
+        FUZZ_CHECK(frame.command.isEmpty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArrayView input(data, qsizetype(size));
+
+    // The raw input as what a client sent, read after every byte that arrives.
+    bool refused = false;
+    for (qsizetype n = 0; n <= input.size(); ++n) {
+        const LinkFrame::Status status = parseLinkFrame(input.first(n)).status;
+        FUZZ_CHECK(status == expectedStatus(input.first(n)));
+        FUZZ_CHECK(!refused || status == LinkFrame::Status::Invalid);
+        refused = status == LinkFrame::Status::Invalid;
+    }
+    checkFrame(input);
+
+    // What our own client sends arrives whole and unchanged.
+    const QString command = QString::fromUtf8(input);
+    const QByteArray frame = encodeLinkFrame(command.toUtf8());
+    const LinkFrame read = parseLinkFrame(frame);
+    FUZZ_CHECK(read.status == LinkFrame::Status::Whole);
+    FUZZ_CHECK(read.command == command);
+    FUZZ_CHECK(parseLinkFrame(QByteArrayView(frame).chopped(1)).status == LinkFrame::Status::Incomplete);
+    FUZZ_CHECK(parseLinkFrame(QByteArray(frame).append('\0')).status == LinkFrame::Status::Invalid);
+
+    // Around the size limit: a payload of the input's bytes, 65,534 to 65,538 long.
+    if (!input.isEmpty() && input[0] == '\xff') {
+        const qsizetype length = 65534 + qsizetype(size % 5);
+        QByteArray payload(length, 'x');
+        for (qsizetype i = 0; i < length; ++i)
+            payload[i] = char(data[size_t(i) % size]);
+        const QByteArray encoded = encodeLinkFrame(payload);
+        FUZZ_CHECK(encoded.isEmpty() == (length > 65536));
+        QByteArray handMade(4, '\0');
+        qToBigEndian<quint32>(quint32(length), handMade.data());
+        handMade += payload;
+        checkFrame(handMade);
+        FUZZ_CHECK((parseLinkFrame(handMade).status == LinkFrame::Status::Whole) == (length <= 65536));
+    }
+    return 0;
+}

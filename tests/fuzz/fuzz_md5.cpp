@@ -1,0 +1,73 @@
+// MD5 and the sign-in digest. For ASCII text the digest is the standard MD5 of its
+// bytes (checked against Qt's), for any text it is 32 or 16 lower-case hex digits,
+// and the sign-in check sees the name and secret only through SafeRequest(…, 1, 0).
+#include "ApiMold.h"
+#include "FuzzSupport.h"
+#include "Md5Mold.h"
+#include "SysPublicCls.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+bool isLowerHex(const QString& s, qsizetype length) {
+    if (s.size() != length)
+        return false;
+    for (QChar c : s)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return false;
+    return true;
+}
+
+QString referenceMd5(const QString& ascii) {
+    return QString::fromLatin1(QCryptographicHash::hash(ascii.toLatin1(), QCryptographicHash::Md5).toHex());
+}
+
+bool isAscii(const QString& s) {
+    for (QChar c : s)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in(data, size);
+    const quint8 mode = in.byte();
+    QString fields[4];
+    for (QString& field : fields) {
+        field = (mode & 1) ? in.utf16() : in.text();
+        if (mode & 2) // mostly ASCII, so that the comparison with the reference runs often
+            for (QChar& c : field)
+                c = QChar(char16_t(c.unicode() & 0x7f));
+    }
+    const QString& text = fields[0];
+
+    const QString full = MD5(text, 32);
+    const QString shortForm = MD5(text, 16);
+    FUZZ_CHECK(isLowerHex(full, 32));
+    FUZZ_CHECK_EQ(shortForm, full.mid(8, 16));
+    if (int(mode) - 100 != 32)
+        FUZZ_CHECK_EQ(MD5(text, int(mode) - 100), shortForm);
+    if (isAscii(text))
+        FUZZ_CHECK_EQ(full, referenceMd5(text));
+
+    // The sign-in check: K, user name, secret, time.
+    const QString& key = fields[1];
+    const QString& user = fields[2];
+    const QString& secret = fields[3];
+    const QString t = text;
+    const QString check = LoginCheckDigest(key, user, secret, t);
+    FUZZ_CHECK(isLowerHex(check, 16));
+    const QString u = SysPublicCls::SafeRequest(user, 1, 0);
+    const QString p = SysPublicCls::SafeRequest(secret, 1, 0);
+    if (isAscii(key + u + p + t)) {
+        const QString m1 = referenceMd5(p).mid(8, 16);
+        const QString m2 = referenceMd5(key + u + m1).mid(8, 16);
+        FUZZ_CHECK_EQ(check, referenceMd5(key + m2 + t).mid(8, 16));
+    }
+    // What SafeRequest neutralises cannot change the check: both sides see the same text.
+    FUZZ_CHECK_EQ(LoginCheckDigest(key, QStringLiteral("  ") + u + QStringLiteral(" "), p, t), check);
+    return 0;
+}

@@ -1,0 +1,108 @@
+// The sanitisers of the utility class. Properties: SafeRequest leaves none of the
+// characters it neutralises and loses nothing else (mapping the replacements back
+// gives the trimmed input); every SQL or script word that survives is defused by an
+// underscore; LeachHtml only deletes; HtmlSelfEnCode turns every CR, and only CRs, into <BR>.
+#include "FuzzSupport.h"
+#include "SysPublicCls.h"
+
+namespace {
+
+const char16_t* const kSqlWords[] = {u"sysobjects", u"kill",   u"drop",     u"create", u"cursor", u"execute", u"and",
+                                     u"exec",       u"insert", u"select",   u"delete", u"update", u"count",   u"chr",
+                                     u"mid",        u"master", u"truncate", u"char",   u"declare"};
+const char16_t* const kHighScriptWords[] = {u"language", u"C#", u"cs", u"csharp", u"visualbasic", u"vb"};
+const char16_t* const kScriptWords[] = {u"script", u"javascript", u"js",    u"jscript",
+                                        u"vbs",    u"vbscript",   u"runat", u"object"};
+
+// Every occurrence of the word, in any case, is followed by "_".
+template <size_t N> void checkDefused(const QString& out, const char16_t* const (&words)[N]) {
+    for (const char16_t* w : words) {
+        const QString word = QString::fromUtf16(w);
+        for (qsizetype at = out.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
+             at = out.indexOf(word, at + 1, Qt::CaseInsensitive))
+            FUZZ_CHECK_MSG(out.mid(at + word.size(), 1) == QLatin1String("_"), word + QLatin1String(" in ") + out);
+    }
+}
+
+bool sameIgnoringUnderscoresAndCase(QString a, QString b) {
+    return a.remove(u'_').compare(b.remove(u'_'), Qt::CaseInsensitive) == 0;
+}
+
+QString trimSpaces(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b) == u' ')
+        ++b;
+    while (e > b && s.at(e - 1) == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+// The replacements of SafeRequest mapped back to what they stand for.
+QString unneutralised(QString s) {
+    static const std::pair<char16_t, const char*> kBack[] = {
+        {0xFF1C, "<"}, {0xFF1E, ">"}, {0xFF1D, "="}, {0x2018, "'"},  {0x201D, "\""},
+        {0xFF1B, ";"}, {0xFF05, "%"}, {0xFF0A, "*"}, {0xFF0D, "--"}, {0xFF20, "@"}};
+    for (const auto& [wide, ascii] : kBack)
+        s.replace(QChar(wide), QLatin1String(ascii));
+    return s;
+}
+
+bool isSubsequence(const QString& part, const QString& whole) {
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < whole.size() && j < part.size(); ++i)
+        if (whole.at(i) == part.at(j))
+            ++j;
+    return j == part.size();
+}
+
+void checkSafeRequest(const QString& s, bool html, bool sql) {
+    const QString out = SysPublicCls::SafeRequest(s, html ? 1 : 0, sql ? 1 : 0);
+    FUZZ_CHECK(!out.startsWith(u' ') && !out.endsWith(u' '));
+    for (const char* bad : {"'", "\"", ";", "%", "*", "--", "@@"})
+        FUZZ_CHECK_MSG(!out.contains(QLatin1String(bad)), out);
+    if (html)
+        for (QChar bad : {u'<', u'>', u'='})
+            FUZZ_CHECK_MSG(!out.contains(bad), out);
+    if (sql) {
+        checkDefused(out, kSqlWords);
+        return;
+    }
+    // Nothing is lost: the input comes back when the replacements are undone.
+    if (unneutralised(s) == s)
+        FUZZ_CHECK_EQ(unneutralised(out), trimSpaces(s));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in(data, size);
+    const quint8 mode = in.byte();
+    const QString s = (mode & 1) ? in.utf16() : in.text();
+
+    checkSafeRequest(s, mode & 2, mode & 4);
+    if (mode & 4)
+        FUZZ_CHECK(
+            sameIgnoringUnderscoresAndCase(SysPublicCls::SafeRequest(s, 0, 1), SysPublicCls::SafeRequest(s, 0, 0)));
+
+    const QString script = SysPublicCls::ScriptSafe(s, (mode & 8) ? 1 : 0);
+    checkDefused(script, kScriptWords);
+    if (mode & 8)
+        checkDefused(script, kHighScriptWords);
+    FUZZ_CHECK_MSG(sameIgnoringUnderscoresAndCase(script, s), script);
+
+    const QString leached = SysPublicCls::LeachHtml(s);
+    if (SysPublicCls::IsBlank(s))
+        FUZZ_CHECK(leached.isEmpty());
+    else if (!s.contains(u'<') || !s.contains(u'>'))
+        FUZZ_CHECK_EQ(leached, s);
+    FUZZ_CHECK(isSubsequence(leached, s));
+
+    const QString encoded = SysPublicCls::HtmlSelfEnCode(s);
+    FUZZ_CHECK(!encoded.contains(u'\r'));
+    if (!s.contains(QLatin1String("<BR>")))
+        FUZZ_CHECK_EQ(QString(encoded).replace(QLatin1String("<BR>"), QLatin1String("\r")), s);
+
+    FUZZ_CHECK(!SysPublicCls::ClearHttps(s).contains(QLatin1String("https://"), Qt::CaseInsensitive));
+    FUZZ_CHECK(SysPublicCls::IsBlank(s) == trimSpaces(s).isEmpty());
+    return 0;
+}

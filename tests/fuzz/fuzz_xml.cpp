@@ -1,0 +1,95 @@
+// The XML reader and NodeValue, with the path taken from the input. Properties: a
+// refused text leaves nothing behind; the "text" of a node is every text piece below
+// it in document order; the "xml" of an element is itself a document with the same text.
+#include "FuzzSupport.h"
+#include "Settings.h"
+
+#include <vector>
+
+namespace {
+
+// Document-order text with an explicit stack, independent of the reader's own walk.
+QString referenceText(const pugi::xml_node& root) {
+    std::string out;
+    std::vector<pugi::xml_node> stack;
+    for (pugi::xml_node child = root.last_child(); child; child = child.previous_sibling())
+        stack.push_back(child);
+    while (!stack.empty()) {
+        const pugi::xml_node node = stack.back();
+        stack.pop_back();
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            out += node.value();
+        else if (node.type() == pugi::node_element)
+            for (pugi::xml_node child = node.last_child(); child; child = child.previous_sibling())
+                stack.push_back(child);
+    }
+    return QString::fromStdString(out);
+}
+
+QString withoutBlanks(QString s) {
+    s.removeIf([](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; });
+    return s;
+}
+
+const QString kText = QStringLiteral("text");
+const QString kXml = QStringLiteral("xml");
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in(data, size);
+    const QString path = in.text();
+    const QString attribute = in.text();
+    const QByteArray xml = in.rest();
+
+    pugi::xml_document doc;
+    if (!ParseXmlDocument(doc, xml)) {
+        FUZZ_CHECK(!doc.first_child());
+        FUZZ_CHECK(NodeValue(&doc, kText, path).isEmpty() && NodeValue(&doc, kXml, QStringLiteral("/*")).isEmpty());
+        return 0;
+    }
+    int roots = 0;
+    for (pugi::xml_node child = doc.first_child(); child; child = child.next_sibling())
+        roots += child.type() == pugi::node_element ? 1 : 0;
+    FUZZ_CHECK(roots == 1);
+
+    const QString text = NodeValue(&doc, kText, path);
+    const QString markup = NodeValue(&doc, kXml, path);
+    (void)NodeValue(&doc, attribute, path);
+    FUZZ_CHECK(NodeValue(nullptr, kText, path).isEmpty());
+
+    pugi::xpath_node found;
+    try {
+        found = doc.select_node(path.toUtf8().constData());
+    } catch (const pugi::xpath_exception&) {
+        FUZZ_CHECK(text.isEmpty() && markup.isEmpty());
+        return 0;
+    }
+    if (found.attribute()) {
+        // A path that ends at an attribute: its value serves for both text kinds.
+        const QString value = QString::fromUtf8(found.attribute().value());
+        FUZZ_CHECK_EQ(text, value);
+        FUZZ_CHECK_EQ(markup, value);
+        return 0;
+    }
+    if (!found || found.node().type() != pugi::node_element)
+        return 0;
+    const pugi::xml_node node = found.node();
+    FUZZ_CHECK_EQ(text, referenceText(node));
+    if (!attribute.isEmpty() && !attribute.contains(QChar(0)) && attribute != kText && attribute != kXml)
+        FUZZ_CHECK_EQ(NodeValue(&doc, attribute, path),
+                      QString::fromUtf8(node.attribute(attribute.toUtf8().constData()).value()));
+
+    // The markup of an element reads back as a document of its own with the same text,
+    // and settles after one round: text pieces of blanks only, and CRs, do not survive the first.
+    pugi::xml_document copy;
+    FUZZ_CHECK_MSG(ParseXmlDocument(copy, markup.toUtf8()), markup);
+    const QString settled = NodeValue(&copy, kXml, QStringLiteral("/*"));
+    pugi::xml_document again;
+    FUZZ_CHECK_MSG(ParseXmlDocument(again, settled.toUtf8()), settled);
+    FUZZ_CHECK_EQ(NodeValue(&again, kXml, QStringLiteral("/*")), settled);
+    // Bytes that are not UTF-8 may pair up differently once the pieces are joined.
+    if (!markup.contains(QChar(QChar::ReplacementCharacter)))
+        FUZZ_CHECK_EQ(withoutBlanks(NodeValue(&copy, kText, QStringLiteral("/*"))), withoutBlanks(text));
+    return 0;
+}
