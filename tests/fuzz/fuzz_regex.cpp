@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkPattern(subject, pattern, replacement);
 
     const QString site = pattern;
-    const QString filtered = SysPublicCls::RegExp_UrlAbsOurWeb(subject, site);
+    const QString filtered = SysPublicCls::RegExp_UrlAbsOurWeb(subject, site).toString();
     if (SysPublicCls::IsBlank(site))
         FUZZ_CHECK_EQ(filtered, subject);
     else if (SysPublicCls::IsBlank(subject))
