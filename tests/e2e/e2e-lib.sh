@@ -101,6 +101,31 @@ e2e_lay_out_program() {
     fi
 }
 
+# e2e_watchdog SECONDS: the test's own time limit, below ctest's, so the teardown
+# always runs.
+e2e_watchdog() {
+    (
+        sleep "$1"
+        echo "[$E2E_NAME] time limit of ${1}s reached" >&2
+        kill -TERM $$ 2>/dev/null
+    ) &
+    XS_PIDS+=($!)
+}
+
+# e2e_menus: the tray's menus on screen, override-redirect windows of the tray that
+# are neither the icon nor a tooltip.
+e2e_menus() {
+    local w icons
+    icons=$(e2e_icons | xargs -r printf '%d\n')
+    for w in $(e2e_tray_windows); do
+        grep -qx "$w" <<<"$icons" && continue
+        e2e_is_override_redirect "$w" || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
+        echo "$w"
+    done
+}
+e2e_menu_open() { [[ -n $(e2e_menus) ]]; }
+
 # e2e_init BUILD_BIN SECONDS BINARY...: checks the binaries, starts the X session
 # and a watchdog, and lays out a private program folder.
 e2e_init() {
@@ -117,13 +142,7 @@ e2e_init() {
     done
     xs_start || e2e_fail "the X session did not come up"
 
-    # The test's own time limit, below ctest's, so the teardown always runs.
-    (
-        sleep "$limit"
-        echo "[$E2E_NAME] time limit of ${limit}s reached" >&2
-        kill -TERM $$ 2>/dev/null
-    ) &
-    XS_PIDS+=($!)
+    e2e_watchdog "$limit"
 
     E2E_PROG=$XS_DIR/prog
     mkdir -p "$E2E_PROG"

@@ -26,23 +26,11 @@ e2e_click_icon 1
 e2e_eventually 15 "the player to receive /B with the seven fields" e2e_player_got "/B|||$baby"
 
 # Right click: the menu opens as a new pop-up window; Escape closes it.
-# The menu is an override-redirect window of the tray; so are the icon and its tooltip.
-menus() {
-    local w icons
-    icons=$(e2e_icons | xargs -r printf '%d\n')
-    for w in $(e2e_tray_windows); do
-        grep -qx "$w" <<<"$icons" && continue
-        e2e_is_override_redirect "$w" || continue
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
-        echo "$w"
-    done
-}
-menu_open() { [[ -n $(menus) ]]; }
-e2e_check "no menu before the right click" eval '! menu_open'
+e2e_check "no menu before the right click" eval '! e2e_menu_open'
 e2e_click_icon 3
-e2e_eventually 10 "the tray menu to open" menu_open
+e2e_eventually 10 "the tray menu to open" e2e_menu_open
 xdotool key Escape
-e2e_eventually 10 "the tray menu to close" eval '! menu_open'
+e2e_eventually 10 "the tray menu to close" eval '! e2e_menu_open'
 
 # A second start hands "/u" over and ends; the first copy now serves the parent player.
 # (The quit sequence ends with exit code 1, so only a hang counts as failure.)

@@ -96,6 +96,35 @@ xs_find_panel() {
     [[ -n $XS_TRAY_PANEL ]]
 }
 
+# xs_private_session DIR: DIR holds everything the session writes (logs, a home, the
+# XDG folders, a stand-in browser that records the addresses it is asked to open);
+# the session's processes are stopped on exit.
+xs_private_session() {
+    XS_DIR=$1
+    XS_TAG=$(basename "$XS_DIR")
+    export XS_TAG XS_DIR
+    trap xs_stop EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    mkdir -p "$XS_DIR"/{log,home,config,data,cache,runtime,bin}
+    chmod 0700 "$XS_DIR/runtime"
+    export HOME=$XS_DIR/home
+    export XDG_CONFIG_HOME=$XS_DIR/config XDG_DATA_HOME=$XS_DIR/data XDG_CACHE_HOME=$XS_DIR/cache
+    export XDG_RUNTIME_DIR=$XS_DIR/runtime
+    unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION
+    export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
+
+    cat >"$XS_DIR/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$1" >>"$XS_DIR/browser.log"
+EOF
+    chmod +x "$XS_DIR/bin/xdg-open"
+    ln -s xdg-open "$XS_DIR/bin/stand-in-browser"
+    export BROWSER=$XS_DIR/bin/stand-in-browser DEFAULT_BROWSER=$XS_DIR/bin/stand-in-browser
+    export PATH=$XS_DIR/bin:$PATH
+    : >"$XS_DIR/browser.log"
+}
+
 # xs_start [WIDTHxHEIGHT]
 xs_start() {
     local geometry=${1:-1280x800}
@@ -107,33 +136,10 @@ xs_start() {
         fi
     done
 
-    XS_DIR=$(mktemp -d "${TMPDIR:-/tmp}/vt-xsession.XXXXXX")
-    XS_TAG=$(basename "$XS_DIR")
-    export XS_TAG XS_DIR
-    trap xs_stop EXIT
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
-    mkdir -p "$XS_DIR"/{log,home,config,data,cache,runtime,bin}
-    chmod 0700 "$XS_DIR/runtime"
-
-    export HOME=$XS_DIR/home
-    export XDG_CONFIG_HOME=$XS_DIR/config XDG_DATA_HOME=$XS_DIR/data XDG_CACHE_HOME=$XS_DIR/cache
-    export XDG_RUNTIME_DIR=$XS_DIR/runtime
+    xs_private_session "$(mktemp -d "${TMPDIR:-/tmp}/vt-xsession.XXXXXX")"
     # Without a bus Qt uses the XEmbed tray that trayer hosts, and starts no bus of its own.
     export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
-    unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION
-    export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
-
-    # The stand-in browser: whatever asks for a web page gets its address recorded.
-    cat >"$XS_DIR/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$1" >>"$XS_DIR/browser.log"
-EOF
-    chmod +x "$XS_DIR/bin/xdg-open"
-    ln -s xdg-open "$XS_DIR/bin/stand-in-browser"
-    export BROWSER=$XS_DIR/bin/stand-in-browser DEFAULT_BROWSER=$XS_DIR/bin/stand-in-browser
-    export PATH=$XS_DIR/bin:$PATH
-    : >"$XS_DIR/browser.log"
+    export QT_QPA_PLATFORM=xcb
 
     # Other programs on this machine may start X servers at the same moment, so a
     # display that fails to come up whole is dropped and another one tried.

@@ -46,37 +46,11 @@ dt_init() {
     local limit=$2
     shift 2
     e2e_need "$@"
-    XS_DIR=${DT_DIR:-$(mktemp -d "${TMPDIR:-/tmp}/vt-desktop.XXXXXX")}
-    XS_TAG=$(basename "$XS_DIR")
-    export XS_TAG XS_DIR
-    trap xs_stop EXIT
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
-    mkdir -p "$XS_DIR"/{log,home,config,data,cache,runtime,bin}
-    chmod 0700 "$XS_DIR/runtime"
-    export HOME=$XS_DIR/home XDG_CONFIG_HOME=$XS_DIR/config XDG_DATA_HOME=$XS_DIR/data
-    export XDG_CACHE_HOME=$XS_DIR/cache XDG_RUNTIME_DIR=$XS_DIR/runtime
-    unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP DESKTOP_SESSION
-    unset QT_QPA_PLATFORM
-    export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
+    xs_private_session "${DT_DIR:-$(mktemp -d "${TMPDIR:-/tmp}/vt-desktop.XXXXXX")}"
+    unset DISPLAY XAUTHORITY QT_QPA_PLATFORM
+    export GSETTINGS_BACKEND=memory
     dt_bus_environment
-
-    cat >"$XS_DIR/bin/xdg-open" <<EOS
-#!/bin/sh
-printf '%s\n' "\$1" >>"$XS_DIR/browser.log"
-EOS
-    chmod +x "$XS_DIR/bin/xdg-open"
-    ln -s xdg-open "$XS_DIR/bin/stand-in-browser"
-    export BROWSER=$XS_DIR/bin/stand-in-browser DEFAULT_BROWSER=$XS_DIR/bin/stand-in-browser
-    export PATH=$XS_DIR/bin:$PATH
-    : >"$XS_DIR/browser.log"
-
-    (
-        sleep "$limit"
-        echo "[$E2E_NAME] time limit of ${limit}s reached" >&2
-        kill -TERM $$ 2>/dev/null
-    ) &
-    XS_PIDS+=($!)
+    e2e_watchdog "$limit"
 
     E2E_PROG=$XS_DIR/prog
     e2e_lay_out_program
@@ -179,4 +153,19 @@ dt_menu_click() {
     [[ -n $id ]] || return 1
     dt_gdbus --dest "$DT_SNI_SERVICE" --object-path "$(dt_menu_path)" --method com.canonical.dbusmenu.Event \
         "$id" clicked '<0>' 0 >/dev/null
+}
+
+# dt_wait_popup_whole: waits for the one pop-up of the tray and for it to lie whole on
+# the 1280x800 output, wherever the desktop put it.
+dt_has_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
+dt_popup_whole() {
+    local x y w h
+    read -r x y w h <<<"$(e2e_window_geometry "$DT_POPUP")"
+    [[ -n $h ]] && ((w > 150 && h > 100 && x >= 0 && y >= 0 && x + w <= 1280 && y + h <= 800))
+}
+dt_wait_popup_whole() {
+    e2e_eventually 30 "the pop-up" dt_has_one_popup
+    DT_POPUP=$(e2e_managed_windows)
+    e2e_eventually 15 "the pop-up to lie whole on the output" dt_popup_whole
+    e2e_note "pop-up at $(e2e_window_geometry "$DT_POPUP") (x y width height)"
 }

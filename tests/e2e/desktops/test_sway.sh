@@ -73,16 +73,7 @@ e2e_note "item $DT_SNI_SERVICE$DT_SNI_PATH"
 dt_check_item_looks "$db"
 
 # The pop-up shows whole on the output; sway places it (floating, centred).
-has_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
-e2e_eventually 30 "the pop-up" has_one_popup
-popup=$(e2e_managed_windows)
-whole() {
-    local x y w h
-    read -r x y w h <<<"$(e2e_window_geometry "$popup")"
-    [[ -n $h ]] && ((w > 150 && h > 100 && x >= 0 && y >= 0 && x + w <= 1280 && y + h <= 800))
-}
-e2e_eventually 15 "the pop-up to lie whole on the output" whole
-e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
+dt_wait_popup_whole
 sleep 1
 grim "$XS_DIR/shot.png" || e2e_fail "grim took no screenshot"
 cp "$XS_DIR/shot.png" "$DT_SHOT" || e2e_fail "could not keep the screenshot"

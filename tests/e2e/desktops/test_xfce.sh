@@ -68,16 +68,7 @@ e2e_eventually 20 "the item to register with the panel's watcher" dt_find_item "
 e2e_note "item $DT_SNI_SERVICE$DT_SNI_PATH"
 dt_check_item_looks "$db"
 
-has_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
-e2e_eventually 30 "the pop-up" has_one_popup
-popup=$(e2e_managed_windows)
-whole() {
-    local x y w h
-    read -r x y w h <<<"$(e2e_window_geometry "$popup")"
-    [[ -n $h ]] && ((w > 150 && h > 100 && x >= 0 && y >= 0 && x + w <= 1280 && y + h <= 800))
-}
-e2e_eventually 15 "the pop-up to lie whole on the screen" whole
-e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
+dt_wait_popup_whole
 sleep 1
 import -window root "$PWD/desktop-xfce.png" 2>/dev/null && e2e_note "screenshot: $PWD/desktop-xfce.png"
 

@@ -181,26 +181,14 @@ fl_answer_prompts() {
     [[ -z $(fl_prompts) ]]
 }
 
-# The tray menu: an override-redirect window of the tray that is no icon and no tooltip.
-fl_menus() {
-    local w icons
-    icons=$(e2e_icons | xargs -r printf '%d\n')
-    for w in $(e2e_tray_windows); do
-        grep -qx "$w" <<<"$icons" && continue
-        e2e_is_override_redirect "$w" || continue
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
-        echo "$w"
-    done
-}
-fl_menu_open() { [[ -n $(fl_menus) ]]; }
 
 # fl_menu_opens SECONDS WHY: a right click on the icon opens the menu within the time
 # (the tray is not frozen or blocked by an open prompt); Escape closes it again.
 fl_menu_opens() {
     e2e_click_icon 3
-    fl_expect_soon "$1" "the tray menu opens $2" fl_menu_open
+    fl_expect_soon "$1" "the tray menu opens $2" e2e_menu_open
     xdotool key Escape
-    xs_wait 10 "the menu to close" eval '! fl_menu_open' || xdotool key Escape
+    xs_wait 10 "the menu to close" eval '! e2e_menu_open' || xdotool key Escape
 }
 
 fl_rows() { e2e_sql "$1" "select count(*) from HistoryNews${2:+ where $2}"; }
