@@ -266,13 +266,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(linkSocketPath(kTopic)));
     }
 
+    // Two trays racing for the lock: one wins each round (and the loser is refused while
+    // the winner holds it). The lock of a tray that died is taken over.
     void oneTrayAtATime() {
-        SingleInstance first, second;
-        QVERIFY(first.tryAcquire());
-        QVERIFY(!second.tryAcquire());
-        first.release();
-
-        // The lock of a tray that died is taken over.
+        SingleInstance first;
         QProcess gone;
         gone.start("true", {});
         QVERIFY(gone.waitForStarted());
@@ -283,6 +280,7 @@ private Q_SLOTS:
         lock.write(QByteArray::number(deadPid) + "\nVantobelPlayTray\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
         QVERIFY(first.tryAcquire());
+        QVERIFY(first.tryAcquire()); // asking again while holding it is no refusal
         first.release();
 
         for (int round = 0; round < 10; ++round) {
