@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo package fuzz clean
+.PHONY: all deps configure build test demo package fuzz bench clean
 
 all: build
 
@@ -35,5 +35,14 @@ fuzz:
 	@scripts/install-deps.sh fuzz
 	@tests/fuzz/run.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# Release build in build-rel/: the store benchmark, then the tray against a bare Qt tray.
+# BENCH_RUNS (7) starts of each program; BENCH_IDLE_SECONDS (20) of idle CPU per start.
+bench: deps
+	@cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release > build-rel.configure.log 2>&1 \
+		|| (cat build-rel.configure.log; exit 1)
+	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store
+	@build-rel/bench/bench_store
+	@bench/tray/bench-tray.sh build-rel
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR).configure.log $(BUILD_DIR)-fuzz $(BUILD_DIR)-fuzz.configure.log
+	rm -rf build-rel build-rel.configure.log $(BUILD_DIR) $(BUILD_DIR).configure.log $(BUILD_DIR)-fuzz $(BUILD_DIR)-fuzz.configure.log
