@@ -40,7 +40,7 @@ fuzz:
 bench: deps
 	@cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release > build-rel.configure.log 2>&1 \
 		|| (cat build-rel.configure.log; exit 1)
-	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store
+	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store vantobel-vendor-service
 	@build-rel/bench/bench_store
 	@bench/tray/bench-tray.sh build-rel
 
