@@ -130,21 +130,16 @@ private Q_SLOTS:
     // encoded address and marks the row that carries it as received.
     void pageReadsNothingFromDiskAndEncodesAddresses() {
         BoxKit kit;
-        QTemporaryDir dir;
-        QImage red(100, 100, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        QVERIFY(red.save(dir.filePath("red.png")));
-        FifoWatch fifo(dir.filePath("fifo"));
-        QVERIFY(fifo.made());
+        LocalBait bait;
+        QVERIFY(bait.ready());
         const QString url = QStringLiteral("http://n.example/a\" href=\"http://evil.example/");
-        kit.history.StoreNotice(QStringLiteral("公告"), QStringLiteral("Title"), url,
-                                "<img src=\"" + fifo.path() + "\"><img src=\"" + dir.filePath("red.png") + "\">brief",
+        kit.history.StoreNotice(QStringLiteral("公告"), QStringLiteral("Title"), url, bait.images() + "brief",
                                 kit.clock.now(), QStringLiteral("S1"));
-        sqlOn(kit.db(), "update HistoryNews set PhotoPath='" + dir.filePath("red.png") + "'");
+        sqlOn(kit.db(), "update HistoryNews set PhotoPath='" + bait.redPath() + "'");
         auto box = kit.open();
         box->show();
         const QImage shown = box->grab().toImage();
-        QCOMPARE(fifo.opened(), 0);
+        QCOMPARE(bait.fifoOpened(), 0);
         QVERIFY(!hasColour(shown, Qt::red));
         QVERIFY(!clickFirstLink(box->findChild<HistoryBrowser*>("NewListWebBrowser")).isEmpty());
         QCOMPARE(kit.urls.opened, QStringList{"http://n.example/a%22%20href=%22http://evil.example/"});

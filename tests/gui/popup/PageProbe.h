@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -55,6 +56,26 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_opened{0};
     std::thread m_thread;
+};
+
+// Local files a page must never read: a red picture at a plain path and a watched FIFO.
+class LocalBait {
+public:
+    LocalBait() : m_fifo(m_dir.filePath("fifo")) {
+        QImage red(100, 100, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        m_ready = m_fifo.made() && red.save(redPath());
+    }
+    bool ready() const { return m_ready; }
+    QString redPath() const { return m_dir.filePath("red.png"); }
+    // An <img> of each, the FIFO first.
+    QString images() const { return "<img src=\"" + m_fifo.path() + "\"><img src=\"" + redPath() + "\">"; }
+    int fifoOpened() const { return m_fifo.opened(); }
+
+private:
+    QTemporaryDir m_dir;
+    FifoWatch m_fifo;
+    bool m_ready = false;
 };
 
 inline bool hasColour(const QImage& image, const QColor& colour) {

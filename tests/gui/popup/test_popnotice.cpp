@@ -422,22 +422,20 @@ private Q_SLOTS:
     // does not show, and a FIFO there is never opened (that would block for good).
     void pageReadsNothingFromDisk() {
         PopKit kit;
-        QTemporaryDir dir;
-        QImage red(100, 100, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        QVERIFY(red.save(dir.filePath("red.png")));
-        FifoWatch fifo(dir.filePath("fifo"));
-        QVERIFY(fifo.made());
+        LocalBait bait;
+        QVERIFY(bait.ready());
         NoticeText n;
-        n.pic = dir.filePath("red.png");
-        n.brief = "<img src=\"" + fifo.path() + "\"><img src=\"" + dir.filePath("red.png") + "\">text";
+        n.pic = bait.redPath();
+        n.brief = bait.images() + "text";
         QPointer<PopNotice> local = kit.shown(n);
         const QImage shown = local->grab().toImage();
-        QCOMPARE(fifo.opened(), 0);
+        QCOMPARE(bait.fifoOpened(), 0);
         QVERIFY(!hasColour(shown, Qt::red));
         QVERIFY(kit.pictures.asked.isEmpty());
         delete local;
 
+        QImage red(100, 100, QImage::Format_RGB32);
+        red.fill(Qt::red);
         kit.pictures.answer = red;
         n.pic = QStringLiteral("http://pic.example/a b.png");
         n.brief = QStringLiteral("text");
