@@ -11,9 +11,17 @@ namespace AnsiCodePage {
 // surrogate is a character of its own, so the one after it survives).
 qsizetype characterLength(const QString& text, qsizetype i);
 
-// Characters outside the code page become "?".
+// Characters outside the code page become "?". ASCII text never loads the converter
+// (GBK keeps ASCII as it is), so reading the program's plain INI files costs no
+// code-page tables.
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);
+
+// The bytes one character (see characterLength) takes in the code page, known without
+// the converter for what the tray's own texts are made of: 1 for ASCII, 2 for the
+// unified CJK ideographs and the common full-width punctuation; 0 for any other
+// character, which only the converter can tell.
+int knownLength(QStringView character);
 
 // The code of one character as the runtime's Asc() gives it: 0..255 for a single
 // byte, the two bytes of a double-byte character as a signed 16-bit number (lead

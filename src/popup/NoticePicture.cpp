@@ -30,7 +30,10 @@ void NetworkPictureSource::start(Job job) {
     request.setTransferTimeout(kTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    QNetworkReply* reply = m_network.get(request);
+    // The network stack is made on the first picture, not at start.
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    QNetworkReply* reply = m_network->get(request);
     ++m_running;
 
     auto* deadline = new QTimer(reply);
@@ -47,7 +50,7 @@ void NetworkPictureSource::start(Job job) {
         reply->deleteLater();
         --m_running;
         // The next picture starts from the event loop, not inside this reply's signal.
-        QTimer::singleShot(0, &m_network, [this] { startWaiting(); });
+        QTimer::singleShot(0, m_network.get(), [this] { startWaiting(); });
 
         if (reply->error() != QNetworkReply::NoError || !job.context)
             return;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <deque>
 #include <functional>
+#include <memory>
 
 // Fetches the picture of a notice without blocking the window that shows it.
 class NoticePictureSource {
@@ -45,5 +46,5 @@ private:
     int m_running = 0;
     int m_deadlineMs = kDeadlineMs;
     // Last, so it goes first: its replies never outlive the queue they report to.
-    QNetworkAccessManager m_network;
+    std::unique_ptr<QNetworkAccessManager> m_network;
 };

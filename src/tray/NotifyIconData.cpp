@@ -2,28 +2,40 @@
 
 #include "AnsiCodePage.h"
 
+QString NotifyIconData::cutText(const QString& text, int maxBytes) {
+    QString kept;
+    int used = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len = AnsiCodePage::characterLength(text, i);
+        QString shown = text.mid(i, len);
+        int bytes = AnsiCodePage::knownLength(shown);
+        if (bytes == 0) {
+            // What the code page makes of it ("?" when it is not there), as the record holds it.
+            const QByteArray encoded = AnsiCodePage::encode(shown);
+            bytes = static_cast<int>(encoded.size());
+            shown = AnsiCodePage::decode(encoded);
+        }
+        if (used + bytes > maxBytes)
+            break;
+        used += bytes;
+        kept += shown;
+        i += len;
+    }
+    return kept;
+}
+
+QByteArray NotifyIconData::tipBytes() const {
+    return AnsiCodePage::encode(m_tip);
+}
+
 QByteArray NotifyIconData::tipField() const {
-    QByteArray field = tipBytes;
+    QByteArray field = tipBytes();
     if (field.size() < kTipBytes)
         field.append(kTipBytes - field.size(), ' ');
     return field;
 }
 
 QString NotifyIconData::tipText() const {
-    const int nul = tipBytes.indexOf('\0');
-    return AnsiCodePage::decode(nul < 0 ? tipBytes : tipBytes.left(nul));
-}
-
-QByteArray NotifyIconData::cutToBytes(const QString& text, int maxBytes) {
-    QByteArray out;
-    for (qsizetype i = 0; i < text.size();) {
-        // A surrogate pair is one character and is encoded (or replaced) as one.
-        const qsizetype len = AnsiCodePage::characterLength(text, i);
-        const QByteArray bytes = AnsiCodePage::encode(text.mid(i, len));
-        if (out.size() + bytes.size() > maxBytes)
-            break;
-        out.append(bytes);
-        i += len;
-    }
-    return out;
+    const qsizetype nul = m_tip.indexOf(QChar(0));
+    return nul < 0 ? m_tip : m_tip.left(nul);
 }

@@ -1,5 +1,6 @@
 #include "AnsiCodePage.h"
 
+#include <QStringEncoder>
 #include <QTest>
 
 class TestAnsiCodePage : public QObject {
@@ -21,6 +22,29 @@ private Q_SLOTS:
                  QByteArray("x?y?z?bc")); // a lone surrogate takes nothing with it
         const QString mixed = QStringLiteral("儿歌 abc ＜＞ é €");
         QCOMPARE(AnsiCodePage::decode(AnsiCodePage::encode(mixed)), mixed);
+    }
+
+    // The lengths known without the converter must be the converter's, for every character.
+    void knownLengthsAreTheConvertersOwn() {
+        QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+        int known = 0;
+        for (char16_t c = 0; c < 0xFFFF; ++c) {
+            const QChar ch(c);
+            if (ch.isSurrogate())
+                continue;
+            const int length = AnsiCodePage::knownLength(QStringView(&ch, 1));
+            if (length == 0)
+                continue;
+            ++known;
+            const QByteArray bytes = encoder.encode(QStringView(&ch, 1));
+            QVERIFY2(!encoder.hasError() && bytes.size() == length && (c == '?' || bytes != "?"),
+                     qPrintable(QString::number(c, 16)));
+            QCOMPARE(AnsiCodePage::decode(bytes), QString(ch));
+        }
+        QVERIFY(known > 20000);                        // ASCII and the ideographs at least
+        QCOMPARE(AnsiCodePage::knownLength(u"é"), 0);  // in the code page, but only the converter knows
+        QCOMPARE(AnsiCodePage::knownLength(u"😀"), 0);  // a pair
+        QCOMPARE(AnsiCodePage::knownLength(u"ab"), 0); // not one character
     }
 };
 

@@ -27,13 +27,13 @@ private Q_SLOTS:
 
         // One ASCII byte, then two-byte characters: 63 bytes fit, the 64th would be half a character.
         d.setTip(QStringLiteral("a") + QString(40, QChar(0x4E2D)));
-        QCOMPARE(d.tipBytes.size(), 63);
+        QCOMPARE(d.tipBytes().size(), 63);
         QCOMPARE(d.tipText(), QStringLiteral("a") + QString(31, QChar(0x4E2D)));
         // Characters outside the code page count as the one byte they become.
-        QCOMPARE(NotifyIconData::cutToBytes(QString::fromUtf8("\xF0\x9F\x98\x80xy"), 2), QByteArray("?x"));
+        QCOMPARE(NotifyIconData::cutText(QString::fromUtf8("\xF0\x9F\x98\x80xy"), 2), QStringLiteral("?x"));
         // A lone surrogate is one character of its own, never paired with the next.
-        QCOMPARE(NotifyIconData::cutToBytes(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("bc"), 2),
-                 QByteArray("a?"));
+        QCOMPARE(NotifyIconData::cutText(QStringLiteral("a") + QChar(0xD800) + QStringLiteral("bc"), 2),
+                 QStringLiteral("a?"));
     }
 
     void siblingProgramsStartOrSendTheUserToTheirPage() {
