@@ -84,8 +84,10 @@ void setUp(QApplication& app) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
 
     registerAppIcon();
+    // Every window carries these pictures to the X server; desktops take larger ones
+    // from the icon theme through the desktop file name.
     QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    for (const int size : {16, 22, 24, 32, 48, 64})
         icon.addFile(QStringLiteral(":/app-icon/%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
 
