@@ -93,7 +93,7 @@ e2e_need() {
 e2e_lay_out_program() {
     E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
     mkdir -p "$E2E_PROG"
-    (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
+    (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' --exclude='./*.debug' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
     find "$E2E_PROG/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
     rm -f "$E2E_PROG/Users/All Users/Sys.ini"
     if [[ -d $E2E_DEMO_BIN ]]; then
