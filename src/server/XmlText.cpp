@@ -1,22 +1,64 @@
 #include "XmlText.h"
 
-#include <QRegularExpression>
 #include <QStringConverter>
 #include <QStringDecoder>
 
 namespace {
 
-// The encoding name of a leading "<?xml ... encoding='x' ...?>"; empty when none is given.
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isWordChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+bool isNameStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The name in encoding="name" (or 'name') at position at of the declaration; empty
+// when what stands there is not that.
+QByteArray encodingValueAt(const QByteArray& decl, qsizetype at) {
+    qsizetype i = at + qsizetype(sizeof("encoding") - 1);
+    while (i < decl.size() && isXmlSpace(decl[i]))
+        ++i;
+    if (i >= decl.size() || decl[i] != '=')
+        return {};
+    ++i;
+    while (i < decl.size() && isXmlSpace(decl[i]))
+        ++i;
+    if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\''))
+        return {};
+    const char quote = decl[i++];
+    const qsizetype start = i;
+    if (i >= decl.size() || !isNameStart(decl[i]))
+        return {};
+    while (i < decl.size() && (isWordChar(decl[i]) || decl[i] == '.' || decl[i] == '-'))
+        ++i;
+    if (i >= decl.size() || decl[i] != quote)
+        return {};
+    return decl.mid(start, i - start);
+}
+
+// The encoding name of a leading "<?xml ... encoding='x' ...?>"; empty when none is
+// given. Read by hand: every notice and the settings pass here, and the start needs
+// no regular-expression engine.
 QByteArray declaredEncoding(const QByteArray& bytes) {
-    if (!bytes.startsWith("<?xml"))
+    if (!bytes.startsWith("<?xml") || bytes.size() < 6 || !isXmlSpace(bytes[5]))
         return {};
     const qsizetype end = bytes.indexOf("?>");
     if (end < 0)
         return {};
-    static const QRegularExpression encoding(
-        QStringLiteral("^<\\?xml\\s[^>]*?\\bencoding\\s*=\\s*([\"'])([A-Za-z][A-Za-z0-9._-]*)\\1"));
-    const QRegularExpressionMatch m = encoding.match(QString::fromLatin1(bytes.left(end)));
-    return m.hasMatch() ? m.captured(2).toLatin1() : QByteArray();
+    const QByteArray decl = bytes.left(end);
+    const qsizetype close = decl.indexOf('>');
+    for (qsizetype at = decl.indexOf("encoding", 6); at >= 0; at = decl.indexOf("encoding", at + 1)) {
+        if (close >= 0 && close < at)
+            return {};
+        if (isWordChar(decl[at - 1]))
+            continue;
+        if (QByteArray name = encodingValueAt(decl, at); !name.isEmpty())
+            return name;
+    }
+    return {};
 }
 
 bool isUnicodeEncoding(QStringConverter::Encoding e) {

@@ -7,14 +7,23 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QWidget>
 
 namespace {
-// "/* [Name] */" alone on its line.
-const QRegularExpression& sectionMarker() {
-    static const QRegularExpression re(QStringLiteral(R"(^\s*/\*\s*\[([^\]]*)\]\s*\*/\s*$)"));
-    return re;
+// The name in a "/* [Name] */" line (blanks allowed around each part); null for any
+// other line. Read by hand: the skin is read at start, where a regular expression
+// would load its engine for nothing else.
+QString sectionName(QStringView line) {
+    const QStringView t = line.trimmed();
+    if (t.size() < 4 || !t.startsWith(u"/*") || !t.endsWith(u"*/"))
+        return {};
+    const QStringView inner = t.mid(2, t.size() - 4).trimmed();
+    if (inner.size() < 2 || inner.front() != u'[' || inner.back() != u']')
+        return {};
+    const QStringView name = inner.mid(1, inner.size() - 2);
+    if (name.contains(u']'))
+        return {};
+    return name.isEmpty() ? QString(QLatin1String("")) : name.toString();
 }
 } // namespace
 
@@ -28,10 +37,9 @@ QString SkinEngine::selectScheme(const QString& qss, const QString& scheme) {
         lines.removeLast(); // the text's final line break ends a line, it does not start one
     for (const QString& rawLine : lines) {
         const QString line = rawLine.endsWith(QLatin1Char('\r')) ? rawLine.chopped(1) : rawLine;
-        const QRegularExpressionMatch m = sectionMarker().match(line);
-        if (m.hasMatch()) {
+        if (const QString name = sectionName(line); !name.isNull()) {
             inSection = true;
-            current = m.captured(1).trimmed();
+            current = name.trimmed();
             continue;
         }
         if (!inSection)

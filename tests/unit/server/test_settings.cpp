@@ -77,6 +77,13 @@ private Q_SLOTS:
         QCOMPARE(title(declared("big5", "\xA4\xA4\xA4\xE5")), QString("中文"));
         QCOMPARE(title(declared("utf-8", "中文")), QString("中文"));
         QCOMPARE(title(declared("x-no-such", "a")), QString("failed"));
+        // Only a whole encoding attribute inside the declaration counts.
+        const QByteArray gbkTitle = "<Root><Notice><Title>\xD6\xD0</Title></Notice></Root>";
+        QCOMPARE(title("<?xml version='1.0' xencoding='big5' encoding = \"gbk\"?>" + gbkTitle), QString("中"));
+        QCOMPARE(title("<?xml version='1.0' encoding='gbk\"?>" + gbkTitle), title("<?xml version='1.0'?>" + gbkTitle));
+        QCOMPARE(title("<?xml version='1.0'><x encoding='gbk'?>" + gbkTitle),
+                 title("<?xml version='1.0'?>" + gbkTitle));
+        QCOMPARE(title("<?xmlencoding='gbk'?>" + gbkTitle), title("<?xml version='1.0'?>" + gbkTitle));
         const QString utf16 = "<?xml version='1.0' encoding='gbk'?><Root><Notice><Title>中</Title></Notice></Root>";
         QCOMPARE(title(QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)), QString("中"));
         QCOMPARE(title("\xEF\xBB\xBF" + declared("gbk", "中")), QString("中"));

@@ -74,6 +74,9 @@ private Q_SLOTS:
     void skinChoiceAndSchemes() {
         const QString qss = QStringLiteral("A{}\r\n/* [Normal] */\r\nB{}\n  /*[soft]*/  \nC{}\n/* [Other] */\nD{}\n");
         QCOMPARE(SkinEngine::selectScheme(qss, QStringLiteral("SOFT")), QStringLiteral("A{}\nC{}\n"));
+        // Only a bracketed name alone in its comment starts a section; an empty name is a section too.
+        const QString odd = QStringLiteral("A{}\n/* [x] y */\nB{}\n/* [] */\nC{}\n/*[a]b]*/\nD{}\n");
+        QCOMPARE(SkinEngine::selectScheme(odd, QString()), QStringLiteral("A{}\n/* [x] y */\nB{}\n"));
 
         TempProgramHome home;
         const QString folder = home.path() + "/Skin/";
