@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -83,13 +84,17 @@ void setUp(QApplication& app) {
     QCoreApplication::setApplicationVersion(version());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
 
-    registerAppIcon();
-    // Every window carries these pictures to the X server; desktops take larger ones
-    // from the icon theme through the desktop file name.
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/app-icon/%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
+    // Windows need the icon, the tray's start does not: the pictures are read once the
+    // event loop runs, after the icon has been asked for.
+    QTimer::singleShot(0, &app, [] {
+        registerAppIcon();
+        // Every window carries these pictures to the X server; desktops take larger
+        // ones from the icon theme through the desktop file name.
+        QIcon icon;
+        for (const int size : {16, 22, 24, 32, 48, 64})
+            icon.addFile(QStringLiteral(":/app-icon/%1.png").arg(size), QSize(size, size));
+        QApplication::setWindowIcon(icon);
+    });
 
     loadQtChinese(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }

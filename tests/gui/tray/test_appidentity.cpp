@@ -77,6 +77,8 @@ private Q_SLOTS:
         QCOMPARE(QCoreApplication::applicationName(), QString("VantobelPlayTray"));
         QCOMPARE(QCoreApplication::applicationVersion(), AppIdentity::version());
         QVERIFY(QFileInfo::exists(VT_SOURCE_DIR "/packaging/" + QGuiApplication::desktopFileName() + ".desktop"));
+        QVERIFY(QApplication::windowIcon().isNull()); // not before the event loop runs
+        QCoreApplication::processEvents();
         const QIcon icon = QApplication::windowIcon();
         for (const int size : {16, 32, 64}) {
             const QPixmap pixmap = icon.pixmap(size, size);
