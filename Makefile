@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo package fuzz bench clean
+.PHONY: all deps configure build test demo package fuzz bench release clean
 
 all: build
 
@@ -26,9 +26,15 @@ test: build
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
-# $(BUILD_DIR)/vantobel-play-tray_<version>_<arch>.deb
-package: build
-	@cmake --build $(BUILD_DIR) --target package
+# build-rel/: the product in Release, its debug information split off into
+# bin/VantobelPlayTray.debug; the demo stand-ins and benchmarks beside it, no tests.
+release: deps
+	@cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release -DVT_BUILD_TESTS=OFF $(CMAKE_FLAGS) > build-rel.configure.log 2>&1 \
+		|| (cat build-rel.configure.log; exit 1)
+
+# build-rel/vantobel-play-tray_<version>_<arch>.deb, from the Release build
+package: release
+	@cmake --build build-rel -j $(JOBS) --target package
 
 # A separate clang build with libFuzzer and the sanitizers; make test needs none of it.
 fuzz:
@@ -37,9 +43,7 @@ fuzz:
 
 # Release build in build-rel/: the store benchmark, then the tray against a bare Qt tray.
 # BENCH_RUNS (7) starts of each program; BENCH_IDLE_SECONDS (20) of idle CPU per start.
-bench: deps
-	@cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release > build-rel.configure.log 2>&1 \
-		|| (cat build-rel.configure.log; exit 1)
+bench: release
 	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store vantobel-vendor-service
 	@build-rel/bench/bench_store
 	@bench/tray/bench-tray.sh build-rel
