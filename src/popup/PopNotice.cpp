@@ -28,7 +28,7 @@ namespace {
 QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
     auto* label = new QLabel(parent);
     label->setGeometry(at);
-    WindowFit::showIcon(label, QIcon(resource));
+    WindowFit::showIcon(label, resource);
     return label;
 }
 } // namespace

@@ -267,6 +267,24 @@ private Q_SLOTS:
         QCOMPARE(kit.status(), QStringLiteral("0")); // sinking away is not reading
     }
 
+    // Every pop-up shows the very same icon pixmaps: drawn anew for each, they would
+    // stay in Qt's pixmap cache (keyed by the pixmap), growing it at every notice.
+    void popUpsShareTheirIcons() {
+        PopKit kit;
+        const auto iconKeys = [](const PopNotice& pop) {
+            QList<qint64> keys;
+            for (const QLabel* label : pop.findChildren<QLabel*>()) {
+                if (!label->pixmap().isNull())
+                    keys << label->pixmap().cacheKey();
+            }
+            return keys;
+        };
+        std::unique_ptr<PopNotice> first(kit.open());
+        std::unique_ptr<PopNotice> second(kit.open());
+        QCOMPARE(iconKeys(*first).size(), 2);
+        QCOMPARE(iconKeys(*second), iconKeys(*first));
+    }
+
     void activationMayCloseButTheRowStays() {
         const struct {
             QString key, value, type;
