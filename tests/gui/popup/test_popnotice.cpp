@@ -259,6 +259,7 @@ private Q_SLOTS:
         QVERIFY2(rest <= target && rest > target - 30, qPrintable(QString::number(rest - target)));
         QTest::qWait(60);
         QVERIFY(!pop->isMoving());
+        QVERIFY(!pop->isCounting()); // an announcement closes by itself only when set to
         QCOMPARE(pop->topTwips(), rest);
         QVERIFY(!pop->close());
         QVERIFY(pop->isMoving() && pop->isVisible() && pop->isTopmost()); // on top while it sinks
@@ -339,6 +340,8 @@ private Q_SLOTS:
             NoticeText n;
             n.type = c.type;
             std::unique_ptr<PopNotice> pop(kit.open(n));
+            // Only a window that closes by itself counts its seconds.
+            QCOMPARE(pop->isCounting(), c.sinksAfter != 0);
             const int quiet = c.sinksAfter == 0 ? 40000 : c.sinksAfter - 1;
             for (int i = 0; i < quiet; ++i)
                 pop->countTick();
