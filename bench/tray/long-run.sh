@@ -137,7 +137,8 @@ rss_last=$(rss_kb "$tray")
 end_all=$(all_windows) end_visible=$(visible_windows)
 done_polls=$(answered)
 kill -CONT "$service"
-shown=$(e2e_sql "$db" "select count(*) from HistoryNews")
+# The program may be writing the history meanwhile: wait for its lock.
+shown=$(sqlite3 -batch -noheader -cmd '.timeout 10000' "$db" "select count(*) from HistoryNews" 2>/dev/null)
 e2e_note "$done_polls polls: $(rss_parts "$tray") at rest, $end_all windows ($end_visible visible), $shown notices in the history, $(((t3 - t0) / 1000000)) s"
 
 cpu() { awk -v d="$1" -v us="$2" -v hz="$clk" 'BEGIN {printf "%.2f", 100 * d / hz / (us / 1e6)}'; }
@@ -147,7 +148,7 @@ left=$(((end_all - base_all) > 0 ? end_all - base_all : 0))
 left_visible=$(((end_visible - base_visible) > 0 ? end_visible - base_visible : 0))
 row() { printf '| %-28s | %14s | %16s | %6s |\n' "$@"; }
 row "long run: polls answered" "-" "$done_polls of $polls" "-"
-row "long run: pop-ups opened" "-" "$shown" "-"
+row "long run: pop-ups opened" "-" "${shown:--}" "-"
 row "long run: RSS after 100" "-" "$(mb "$rss_first") MB" "-"
 row "RSS after the long run" "$(mb "$bare_rss") MB" "$(mb "$rss_last") MB" "$(ratio "$rss_last" "$bare_rss")"
 row "long run: RSS growth" "-" "$growth MB" "-"
