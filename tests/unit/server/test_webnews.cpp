@@ -195,6 +195,16 @@ private Q_SLOTS:
         HttpGet http;
         QCOMPARE(http.get(b + "/pic/two.png?n=3").status, 200);
         QVERIFY(http.get(b + "/news/two?n=3").text().contains("胎教"));
+
+        // A kind without notices of its own still gets the empty notice.
+        QFile babyOnly(dir.path() + "/baby.xml");
+        babyOnly.open(QIODevice::WriteOnly);
+        babyOnly.write("<Notices><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url></Notice></Notices>");
+        babyOnly.close();
+        VendorProcess babies({"--notices", babyOnly.fileName(), "--fresh-notices"});
+        NewsKit parent(babies.base() + "/notice");
+        QVERIFY(!parent.news->CheckNewNotice());
+        QVERIFY(parent.field("Title").isEmpty());
     }
 };
 
