@@ -1,5 +1,6 @@
 #include "NoticeBook.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <pugixml.hpp>
 #include <sstream>
@@ -56,6 +57,26 @@ bool NoticeBook::loadText(const QByteArray& xml, QString* error) {
 std::optional<DemoNotice> NoticeBook::next(const QString& askedKind) {
     const QString kind = askedKind.toLower();
     qsizetype& cursor = m_cursor[kind];
+    if (m_fresh) {
+        for (qsizetype looked = 0; looked < m_notices.size(); ++looked) {
+            DemoNotice n = m_notices.at(cursor++ % m_notices.size());
+            if (n.kind != QLatin1String("all") && n.kind != kind)
+                continue;
+            const QString serial = QString::number(++m_served);
+            const auto withSerial = [&serial](const QString& address) -> QString {
+                if (address.isEmpty())
+                    return address;
+                return address + (address.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) +
+                       QStringLiteral("n=") + serial;
+            };
+            n.title += QStringLiteral(" #") + serial;
+            n.url = withSerial(n.url);
+            n.pic = withSerial(n.pic);
+            n.timeAxes = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            return n;
+        }
+        return std::nullopt;
+    }
     while (cursor < m_notices.size()) {
         const DemoNotice& n = m_notices.at(cursor++);
         if (n.kind == QLatin1String("all") || n.kind == kind)

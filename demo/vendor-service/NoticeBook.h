@@ -27,7 +27,12 @@ public:
     bool loadText(const QByteArray& xml, QString* error);
 
     // The next notice for the asked kind ("baby" or "user"); none when all were handed out.
+    // Fresh: never runs out, and every answer is a notice not handed out before.
     std::optional<DemoNotice> next(const QString& askedKind);
+    // The file's notices go round for ever, each answer with a serial in its title, a
+    // query of its own on its page and picture addresses (the pages and pictures still
+    // answer) and the time of the request: a long run gets a new notice at every poll.
+    void setFresh(bool fresh) { m_fresh = fresh; }
     // The notice whose Url is path (for its page).
     std::optional<DemoNotice> byPath(const QString& path) const;
     // True when some notice uses this picture path.
@@ -41,6 +46,8 @@ public:
 private:
     QList<DemoNotice> m_notices;
     QHash<QString, qsizetype> m_cursor;
+    bool m_fresh = false;
+    qint64 m_served = 0;
 };
 
 // Makes a path that starts with "/" absolute against base; anything else stays.

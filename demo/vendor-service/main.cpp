@@ -41,7 +41,10 @@ int main(int argc, char* argv[]) {
                                         QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption dripMs(QStringLiteral("drip-ms"), QStringLiteral("Milliseconds between dripped bytes."),
                                     QStringLiteral("N"), QStringLiteral("100"));
-    parser.addOptions({port, notices, users, key, delay, fault, faultTimes, dripMs});
+    const QCommandLineOption fresh(QStringLiteral("fresh-notices"),
+                                   QStringLiteral("Every notice request gets a new notice (the file's in turn, "
+                                                  "each with a serial), never the empty one."));
+    parser.addOptions({port, notices, users, key, delay, fault, faultTimes, dripMs, fresh});
     parser.process(app);
 
     bool ok = false;
@@ -83,6 +86,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "users: cannot read %s\n", qPrintable(parser.value(users)));
         return 2;
     }
+    book.setFresh(parser.isSet(fresh));
 
     VendorService service(options, std::move(book), VendorService::parseUsers(QString::fromUtf8(userText)));
     const quint16 bound = service.listen(static_cast<quint16>(portNumber));

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -244,6 +245,20 @@ void keepFitted(QWidget* window) {
 
 void showIcon(QLabel* label, const QIcon& icon) {
     label->setPixmap(icon.pixmap(label->size(), label->devicePixelRatioF()));
+}
+
+void showIcon(QLabel* label, const QString& resource) {
+    // Qt keys its pixmap cache by the pixmap: a pixmap drawn anew for every window
+    // would leave a new entry there for every window ever opened.
+    const qreal ratio = label->devicePixelRatioF();
+    const QString key =
+        QStringLiteral("vt-icon:%1:%2x%3@%4").arg(resource).arg(label->width()).arg(label->height()).arg(ratio);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QIcon(resource).pixmap(label->size(), ratio);
+        QPixmapCache::insert(key, pixmap);
+    }
+    label->setPixmap(pixmap);
 }
 
 } // namespace WindowFit

@@ -4,6 +4,7 @@
 
 class QIcon;
 class QLabel;
+class QString;
 class QWidget;
 
 // Windows keep their designed geometry, but a box whose text does not fit at the
@@ -24,5 +25,8 @@ void keepFitted(QWidget* window);
 
 // Shows the icon at the label's size, drawn for the screen's pixel density.
 void showIcon(QLabel* label, const QIcon& icon);
+// The same for an icon file, whose pixmap every label of that size shares: for windows
+// opened again and again (a pop-up per notice).
+void showIcon(QLabel* label, const QString& resource);
 
 } // namespace WindowFit

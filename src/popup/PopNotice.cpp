@@ -28,7 +28,7 @@ namespace {
 QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
     auto* label = new QLabel(parent);
     label->setGeometry(at);
-    WindowFit::showIcon(label, QIcon(resource));
+    WindowFit::showIcon(label, resource);
     return label;
 }
 } // namespace
@@ -51,7 +51,9 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
     // under the load's feet.
     m_started = true;
     m_moveTimer.start();
-    m_countTimer.start();
+    // A kind that never closes by itself has nothing to count: at rest it costs nothing.
+    if (PopRules::autoClosePeriod(m_noticeType, m_popSettings) > 0)
+        m_countTimer.start();
     if (!m_deps.screenGeometry) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             connect(screen, &QScreen::geometryChanged, this, &PopNotice::wakeMotion);

@@ -74,6 +74,8 @@ public:
     int countIntervalMs() const { return m_countTimer.interval(); }
     // The move timer runs: the window is rising or sinking, not at rest.
     bool isMoving() const { return m_moveTimer.isActive(); }
+    // The count timer runs: the window closes itself after a time.
+    bool isCounting() const { return m_countTimer.isActive(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -165,10 +165,14 @@ void TrayIcon::setDesktop(TrayDesktop desktop) {
 }
 
 void TrayIcon::apply(const NotifyIconData& data) {
+    const bool newLook = data.icon != m_data.icon;
     m_data = data;
     if (!m_icon)
         return;
-    m_icon->setIcon(iconFor(data.icon));
+    // The look is set again every few minutes; an icon made anew each time would leave
+    // a new entry in Qt's pixmap cache (keyed by the icon's pixmap) every time.
+    if (newLook)
+        m_icon->setIcon(iconFor(data.icon));
     m_icon->setToolTip(data.tipText());
 }
 

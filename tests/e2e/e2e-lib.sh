@@ -155,11 +155,12 @@ e2e_init() {
     export VANTOBEL_TRAY_TICK_MS=${VANTOBEL_TRAY_TICK_MS:-5}
 }
 
-# e2e_service [NOTICES_FILE]: starts the demo vendor service on a free port and points
-# the copied Bin/Settings.xml at it.
+# e2e_service [NOTICES_FILE [OPTION...]]: starts the demo vendor service on a free port
+# (with the further options) and points the copied Bin/Settings.xml at it.
 e2e_service() {
     local args=(--port 0)
     [[ -n ${1:-} ]] && args+=(--notices "$1")
+    (($# > 1)) && args+=("${@:2}")
     xs_spawn service "$E2E_PROG/vantobel-vendor-service" "${args[@]}"
     e2e_eventually 15 "the vendor service to listen" grep -q 'listening on http://127.0.0.1:[0-9]' "$XS_DIR/log/service.log"
     E2E_PORT=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\).*|\1|p' "$XS_DIR/log/service.log" | head -n1)

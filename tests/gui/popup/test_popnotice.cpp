@@ -259,12 +259,31 @@ private Q_SLOTS:
         QVERIFY2(rest <= target && rest > target - 30, qPrintable(QString::number(rest - target)));
         QTest::qWait(60);
         QVERIFY(!pop->isMoving());
+        QVERIFY(!pop->isCounting()); // an announcement closes by itself only when set to
         QCOMPARE(pop->topTwips(), rest);
         QVERIFY(!pop->close());
         QVERIFY(pop->isMoving() && pop->isVisible() && pop->isTopmost()); // on top while it sinks
         QCOMPARE(pop->slideState(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(pop.isNull(), 10000);
         QCOMPARE(kit.status(), QStringLiteral("0")); // sinking away is not reading
+    }
+
+    // Every pop-up shows the very same icon pixmaps: drawn anew for each, they would
+    // stay in Qt's pixmap cache (keyed by the pixmap), growing it at every notice.
+    void popUpsShareTheirIcons() {
+        PopKit kit;
+        const auto iconKeys = [](const PopNotice& pop) {
+            QList<qint64> keys;
+            for (const QLabel* label : pop.findChildren<QLabel*>()) {
+                if (!label->pixmap().isNull())
+                    keys << label->pixmap().cacheKey();
+            }
+            return keys;
+        };
+        std::unique_ptr<PopNotice> first(kit.open());
+        std::unique_ptr<PopNotice> second(kit.open());
+        QCOMPARE(iconKeys(*first).size(), 2);
+        QCOMPARE(iconKeys(*second), iconKeys(*first));
     }
 
     void activationMayCloseButTheRowStays() {
@@ -321,6 +340,8 @@ private Q_SLOTS:
             NoticeText n;
             n.type = c.type;
             std::unique_ptr<PopNotice> pop(kit.open(n));
+            // Only a window that closes by itself counts its seconds.
+            QCOMPARE(pop->isCounting(), c.sinksAfter != 0);
             const int quiet = c.sinksAfter == 0 ? 40000 : c.sinksAfter - 1;
             for (int i = 0; i < quiet; ++i)
                 pop->countTick();

@@ -183,6 +183,28 @@ private Q_SLOTS:
         qunsetenv("VANTOBEL_TRAY_TICK_MS");
     }
 
+    // The watch sets the look every few minutes; the platform icon changes only when the
+    // look does (a new icon each time would leave a new entry in Qt's pixmap cache).
+    void iconLookIsSetOnlyWhenItChanges() {
+        Rig rig;
+        rig.host->trayIcon().setDesktop({[] { return true; }, [] { return false; }});
+        rig.host->Load({});
+        QSystemTrayIcon& icon = rig.host->trayIcon().systemTrayIcon();
+        const auto looksLike = [&icon](TrayIconState state) {
+            return icon.icon().pixmap(16).toImage() == TrayIcon::iconFor(state).pixmap(16).toImage();
+        };
+        const TrayIconState order[] = {TrayIconState::Unread, TrayIconState::Normal, TrayIconState::Offline};
+        for (const TrayIconState state : order) {
+            rig.host->setIconState(state);
+            QVERIFY(looksLike(state));
+            const qint64 key = icon.icon().cacheKey();
+            rig.host->setIconState(state);
+            rig.host->setIconState(state);
+            QCOMPARE(icon.icon().cacheKey(), key);
+        }
+        QVERIFY(icon.toolTip().contains(QStringLiteral("（离线）")));
+    }
+
     void webHomeIsSignedOnlyWithTheParentsData() {
         Rig rig;
         rig.host->Load({});

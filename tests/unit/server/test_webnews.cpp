@@ -166,6 +166,46 @@ private Q_SLOTS:
         QVERIFY(kit.news->CheckNewNotice());
         QCOMPARE(kit.field("Title"), QString("胎教"));
     }
+
+    // With --fresh-notices every poll gets a notice the history has not seen, round
+    // the file's notices of the kind, and its page and picture still answer.
+    void demoServiceFreshNotices() {
+        QTemporaryDir dir;
+        QFile file(dir.path() + "/notices.xml");
+        file.open(QIODevice::WriteOnly);
+        file.write("<Notices><Notice kind='user'><Title>胎教</Title><Url>/news/two</Url><Pic>/pic/two.png</Pic>"
+                   "<Brief>b</Brief></Notice><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url></Notice>"
+                   "<Notice kind='all'><Title>更新</Title><Url>/news/three?x=1</Url></Notice></Notices>");
+        file.close();
+        VendorProcess service({"--notices", file.fileName(), "--fresh-notices"});
+        QVERIFY(!service.base().isEmpty());
+        NewsKit kit(service.base() + "/notice");
+        QStringList seen;
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY2(kit.news->CheckNewNotice(), qPrintable(QString::number(i)));
+            seen << kit.field("Title") + " " + kit.field("Url") + " " + kit.field("Pic");
+            QVERIFY(!kit.field("TimeAxes").isEmpty());
+            kit.storeCurrent();
+        }
+        const QString b = service.base();
+        QCOMPARE(seen, QStringList({"胎教 #1 " + b + "/news/two?n=1 " + b + "/pic/two.png?n=1",
+                                    "更新 #2 " + b + "/news/three?x=1&n=2 ",
+                                    "胎教 #3 " + b + "/news/two?n=3 " + b + "/pic/two.png?n=3",
+                                    "更新 #4 " + b + "/news/three?x=1&n=4 "}));
+        HttpGet http;
+        QCOMPARE(http.get(b + "/pic/two.png?n=3").status, 200);
+        QVERIFY(http.get(b + "/news/two?n=3").text().contains("胎教"));
+
+        // A kind without notices of its own still gets the empty notice.
+        QFile babyOnly(dir.path() + "/baby.xml");
+        babyOnly.open(QIODevice::WriteOnly);
+        babyOnly.write("<Notices><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url></Notice></Notices>");
+        babyOnly.close();
+        VendorProcess babies({"--notices", babyOnly.fileName(), "--fresh-notices"});
+        NewsKit parent(babies.base() + "/notice");
+        QVERIFY(!parent.news->CheckNewNotice());
+        QVERIFY(parent.field("Title").isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWebNews)
