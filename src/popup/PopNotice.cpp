@@ -3,6 +3,7 @@
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
 #include "LinkLabel.h"
+#include "NativeMove.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "Seams.h"
@@ -255,7 +256,11 @@ void PopNotice::applyPosition() {
     // The frame is known only once the window manager has framed the window, so the
     // right edge is taken afresh on every move.
     const int left = qMax(0, screen.width() - frameGeometry().width());
-    move(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
+    const QPoint at(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
+    // A shown window moves by one request to the display server where it can; the
+    // load places it the Qt way, which also makes its position include the frame.
+    if (!NativeMove::moveFrame(this, at))
+        move(at);
 }
 
 void PopNotice::wakeMotion() {
@@ -332,8 +337,12 @@ bool PopNotice::event(QEvent* event) {
 
 void PopNotice::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Below the screen's edge while it rises: the server keeps those pixels, so each
+    // step does not send a newly revealed strip again.
+    NativeMove::keepHiddenPixels(this);
     // The window appears without activation, so the first check runs right after
     // showing; a later activation (the user clicks it) checks again.
-    if (!event->spontaneous())
-        QTimer::singleShot(0, this, &PopNotice::activationCheck);
+    QTimer::singleShot(0, this, &PopNotice::activationCheck);
 }
