@@ -207,7 +207,11 @@ void PopNotice::activationCheck() {
 void PopNotice::moveTick() {
     resumeNext([this] {
         const QRect screen = screenRect();
-        const PopMotion::Step step = m_motion.tick(qint64(screen.height()) * kTwipsPerPixel, windowHeightTwips());
+        const qint64 screenTw = qint64(screen.height()) * kTwipsPerPixel;
+        if (isVisible())
+            m_motion.followShown(qint64(frameGeometry().top() - screen.y()) * kTwipsPerPixel, screenTw,
+                                 windowHeightTwips());
+        const PopMotion::Step step = m_motion.tick(screenTw, windowHeightTwips());
         if (step == PopMotion::Step::Moved) {
             applyPosition();
         } else if (step == PopMotion::Step::Still) {
