@@ -59,7 +59,9 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
     }
 }
 
-PopNotice::~PopNotice() = default;
+PopNotice::~PopNotice() {
+    NativeMove::forget(this);
+}
 
 void PopNotice::buildWidgets() {
     const QRect client = twips(0, 0, kClientWidthTw, kClientHeightTw);
@@ -216,8 +218,9 @@ void PopNotice::moveTick() {
             applyPosition();
         } else if (step == PopMotion::Step::Still) {
             // At rest the window costs nothing; a slide-out or a change of the screen or
-            // of the frame starts the timer again (wakeMotion).
+            // of the frame starts the timer again (wakeMotion). Qt is told where it rests.
             m_moveTimer.stop();
+            NativeMove::settle(this, framePlace());
         } else if (step == PopMotion::Step::Gone) {
             m_moveTimer.stop();
             closeByCode();
@@ -255,12 +258,16 @@ QRect PopNotice::screenRect() const {
     return QRect(0, 0, 1024, 768);
 }
 
-void PopNotice::applyPosition() {
+QPoint PopNotice::framePlace() const {
     const QRect screen = screenRect();
     // The frame is known only once the window manager has framed the window, so the
     // right edge is taken afresh on every move.
     const int left = qMax(0, screen.width() - frameGeometry().width());
-    const QPoint at(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
+    return {screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel)};
+}
+
+void PopNotice::applyPosition() {
+    const QPoint at = framePlace();
     // A shown window moves by one request to the display server where it can; the
     // load places it the Qt way, which also makes its position include the frame.
     if (!NativeMove::moveFrame(this, at))
