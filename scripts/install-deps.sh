@@ -16,6 +16,8 @@ packages=(
     # tests on real desktops (ctest -L desktops): Qt on Wayland, GNOME's compositor
     # with XWayland, sway with swaybar, Xfce's panel; gdbus plays the tray host
     qt6-wayland mutter xwayland sway grim xfce4-panel xfconf libglib2.0-bin dbus-bin util-linux
+    # the pop-up's X11 moves and the benchmark's X event watcher (bench/xwatch)
+    libxcb1-dev
 )
 
 # make fuzz only: clang with libFuzzer and the sanitizer runtimes

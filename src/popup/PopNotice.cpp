@@ -3,6 +3,7 @@
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
 #include "LinkLabel.h"
+#include "NativeMove.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "Seams.h"
@@ -60,7 +61,9 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
     }
 }
 
-PopNotice::~PopNotice() = default;
+PopNotice::~PopNotice() {
+    NativeMove::forget(this);
+}
 
 void PopNotice::buildWidgets() {
     const QRect client = twips(0, 0, kClientWidthTw, kClientHeightTw);
@@ -208,13 +211,18 @@ void PopNotice::activationCheck() {
 void PopNotice::moveTick() {
     resumeNext([this] {
         const QRect screen = screenRect();
-        const PopMotion::Step step = m_motion.tick(qint64(screen.height()) * kTwipsPerPixel, windowHeightTwips());
+        const qint64 screenTw = qint64(screen.height()) * kTwipsPerPixel;
+        if (isVisible())
+            m_motion.followShown(qint64(frameGeometry().top() - screen.y()) * kTwipsPerPixel, screenTw,
+                                 windowHeightTwips());
+        const PopMotion::Step step = m_motion.tick(screenTw, windowHeightTwips());
         if (step == PopMotion::Step::Moved) {
             applyPosition();
         } else if (step == PopMotion::Step::Still) {
             // At rest the window costs nothing; a slide-out or a change of the screen or
-            // of the frame starts the timer again (wakeMotion).
+            // of the frame starts the timer again (wakeMotion). Qt is told where it rests.
             m_moveTimer.stop();
+            NativeMove::settle(this, framePlace());
         } else if (step == PopMotion::Step::Gone) {
             m_moveTimer.stop();
             closeByCode();
@@ -252,12 +260,20 @@ QRect PopNotice::screenRect() const {
     return QRect(0, 0, 1024, 768);
 }
 
-void PopNotice::applyPosition() {
+QPoint PopNotice::framePlace() const {
     const QRect screen = screenRect();
     // The frame is known only once the window manager has framed the window, so the
     // right edge is taken afresh on every move.
     const int left = qMax(0, screen.width() - frameGeometry().width());
-    move(screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel));
+    return {screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel)};
+}
+
+void PopNotice::applyPosition() {
+    const QPoint at = framePlace();
+    // A shown window moves by one request to the display server where it can; the
+    // load places it the Qt way, which also makes its position include the frame.
+    if (!NativeMove::moveFrame(this, at))
+        move(at);
 }
 
 void PopNotice::wakeMotion() {
@@ -334,8 +350,12 @@ bool PopNotice::event(QEvent* event) {
 
 void PopNotice::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Below the screen's edge while it rises: the server keeps those pixels, so each
+    // step does not send a newly revealed strip again.
+    NativeMove::keepHiddenPixels(this);
     // The window appears without activation, so the first check runs right after
     // showing; a later activation (the user clicks it) checks again.
-    if (!event->spontaneous())
-        QTimer::singleShot(0, this, &PopNotice::activationCheck);
+    QTimer::singleShot(0, this, &PopNotice::activationCheck);
 }

@@ -94,6 +94,7 @@ private:
     void startSlideOut(bool dropTopmost);
     void wakeMotion();
     QRect screenRect() const;
+    QPoint framePlace() const;
     void applyPosition();
 
     PopNoticeDeps m_deps;

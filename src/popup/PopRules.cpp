@@ -105,6 +105,12 @@ void PopMotion::start(qint64 screenWidthTw, qint64 screenHeightTw, qint64 window
     m_top = screenHeightTw;
 }
 
+void PopMotion::followShown(qint64 shownTopTw, qint64 screenHeightTw, qint64 windowHeightTw) {
+    const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;
+    if (m_state == Rising && m_top - shownTopTw >= 2 * kStepTwips && shownTopTw > target)
+        m_top = shownTopTw;
+}
+
 PopMotion::Step PopMotion::tick(qint64 screenHeightTw, qint64 windowHeightTw) {
     if (m_state == Rising) {
         const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;

@@ -47,6 +47,12 @@ public:
     // One move tick; Gone once a sinking window is below the screen.
     Step tick(qint64 screenHeightTw, qint64 windowHeightTw);
     void sink() { m_state = Sinking; }
+    // Some window managers hold a window that is asked to be below the screen's edge
+    // higher up (openbox keeps its title bar on the screen): a rising window that the
+    // display shows at least two steps above its own place rises on from there, rather
+    // than spending its first steps where nothing moves. Smaller differences (a frame
+    // measured a pixel off) are left alone, and so is a window above its resting place.
+    void followShown(qint64 shownTopTw, qint64 screenHeightTw, qint64 windowHeightTw);
 
     int state() const { return m_state; }
     qint64 leftTw() const { return m_left; }

@@ -88,7 +88,7 @@ void ConnectionWatch::onConnectTick() {
 void ConnectionWatch::onNoticeTick() {
     resumeNext([&] { raiseTick(m_noticeTicks); });
     resumeNext([&] {
-        if (m_noticeTicks % kDownloadTicks != 0)
+        if (m_noticeTicks % m_downloadTicks != 0)
             return;
         if (m_download())
             Q_EMIT newNoticeAvailable();

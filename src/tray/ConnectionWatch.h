@@ -14,8 +14,8 @@ class ConnectionProbe;
 // The host's two periodic timers. The connection timer asks once a tick whether the
 // machine is online, keeps the notice timer running only while it is, refreshes the
 // unread look every 300 ticks and shows the offline look on every offline tick. The
-// notice timer downloads notices every 600 of its own ticks and asks for a new pop-up
-// when the download finds one. No widgets here: the host turns the signals into the
+// notice timer downloads notices every 600 of its own ticks (noticeDownloadTicks) and
+// asks for a new pop-up when the download finds one. No widgets here: the host turns the signals into the
 // icon and the pop-up window.
 class ConnectionWatch : public QObject {
     Q_OBJECT
@@ -25,7 +25,6 @@ public:
     using NoticeDownload = std::function<bool()>;
 
     static constexpr qint32 kUnreadRefreshTicks = 300;
-    static constexpr qint32 kDownloadTicks = 600;
 
     // unreadCount gives the number of unread notices; download fetches the newest
     // notice and answers true when a pop-up should show it.
@@ -65,6 +64,7 @@ private:
     UnreadCount m_unreadCount;
     NoticeDownload m_download;
     const int m_tickMs = oneSecondTickMs();
+    const qint32 m_downloadTicks = noticeDownloadTicks();
     QTimer m_connectionTimer;
     QTimer m_noticeTimer;
     qint32 m_connectTicks = 0;

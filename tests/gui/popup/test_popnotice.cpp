@@ -438,6 +438,28 @@ private Q_SLOTS:
         QVERIFY(motion.topTw() >= screenH);
     }
 
+    // A window manager that holds the window higher than asked (a title bar kept on the
+    // screen): the rise goes on from where the window shows, in the same steps.
+    void riseFollowsAWindowHeldHigher() {
+        const qint64 screenH = 12000;
+        const qint64 windowH = 3270;
+        const qint64 target = screenH - windowH - 430;
+        PopMotion motion;
+        motion.start(19200, screenH, 4680);
+        motion.followShown(screenH - 300, screenH, windowH);
+        QCOMPARE(motion.topTw(), screenH - 300);
+        QCOMPARE(motion.tick(screenH, windowH), PopMotion::Step::Moved);
+        QCOMPARE(motion.topTw(), screenH - 330);
+        // A frame measured a pixel off, a window shown above its resting place and a
+        // sinking window keep their own place.
+        motion.followShown(screenH - 345, screenH, windowH);
+        motion.followShown(target - 30, screenH, windowH);
+        QCOMPARE(motion.topTw(), screenH - 330);
+        motion.sink();
+        motion.followShown(screenH - 1000, screenH, windowH);
+        QCOMPARE(motion.topTw(), screenH - 330);
+    }
+
     // The page shows a picture only when our own fetch brought it over http(s). A plain
     // path, in <Pic> or in an <img> of the brief, is never read: a red picture there
     // does not show, and a FIFO there is never opened (that would block for good).

@@ -142,6 +142,33 @@ private Q_SLOTS:
         QCOMPARE(states(icon).last(), TrayIconState::Offline);
         QCOMPARE(watch.connectTicks(), 1201);
     }
+
+    // The benchmark's knob shortens the download period alone; a value that is no
+    // positive number leaves the 600 ticks.
+    void pollTicksFromTheEnvironment_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("period");
+        QTest::newRow("three") << QByteArray("3") << 3;
+        QTest::newRow("zero") << QByteArray("0") << 600;
+        QTest::newRow("not a number") << QByteArray("soon") << 600;
+    }
+
+    void pollTicksFromTheEnvironment() {
+        QFETCH(QByteArray, value);
+        QFETCH(int, period);
+        qputenv("VANTOBEL_TRAY_POLL_TICKS", value);
+        FakeProbe probe;
+        int downloads = 0;
+        ConnectionWatch watch(
+            probe, [] { return qint64(0); }, [&] { return ++downloads > 0; });
+        qunsetenv("VANTOBEL_TRAY_POLL_TICKS");
+        QSignalSpy notices(&watch, &ConnectionWatch::newNoticeAvailable);
+        runSeconds(watch, probe, period - 1);
+        QCOMPARE(downloads, 0);
+        runSeconds(watch, probe, 1);
+        runSeconds(watch, probe, period);
+        QVERIFY(downloads == 2 && notices.count() == 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConnectionWatch)
