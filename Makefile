@@ -44,7 +44,7 @@ fuzz:
 # Release build in build-rel/: the store benchmark, then the tray against a bare Qt tray.
 # BENCH_RUNS (7) starts of each program; BENCH_IDLE_SECONDS (20) of idle CPU per start.
 bench: release
-	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store vantobel-vendor-service
+	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store vantobel-vendor-service xwatch
 	@build-rel/bench/bench_store
 	@bench/tray/bench-tray.sh build-rel
 
