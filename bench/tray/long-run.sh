@@ -50,20 +50,30 @@ answered() { grep -c 'GET /notice?.* -> 200 ' "$XS_DIR/log/service.log" 2>/dev/n
 all_windows() { xwininfo -root -tree 2>/dev/null | grep -c '"VantobelPlayTray")' || true; }
 visible_windows() { e2e_tray_windows | grep -c . || true; }
 
-# The bare tray's RSS 5 s after its icon, median of three starts.
-for i in 1 2 3; do
-    "$bare" >>"$XS_DIR/log/bare.log" 2>&1 &
+# The bare tray's RSS 5 s after its icon, median of three starts; then the same after it
+# has shown (and closed) a window of Chinese text, the floor for a program that shows
+# text: its fonts and the text stack stay loaded.
+# bare_rss_of FILE ARGS...: appends one start's RSS to FILE.
+bare_rss_of() {
+    local file=$1 pid
+    shift
+    "$bare" "$@" >>"$XS_DIR/log/bare.log" 2>&1 &
     pid=$!
     XS_PIDS+=($pid)
     e2e_eventually 20 "the bare tray's icon" eval "[[ -n \$(xs_tray_icons bare-tray) ]]"
     sleep 5
-    rss_kb "$pid" >>"$XS_DIR/bare-rss"
+    rss_kb "$pid" >>"$file"
     kill -TERM "$pid"
     wait "$pid" 2>/dev/null
     e2e_eventually 10 "the bare tray's icon to go" eval "[[ -z \$(xs_tray_icons bare-tray) ]]"
+}
+for i in 1 2 3; do
+    bare_rss_of "$XS_DIR/bare-rss"
+    bare_rss_of "$XS_DIR/bare-text-rss" --text-window
 done
 bare_rss=$(median <"$XS_DIR/bare-rss")
-e2e_note "bare tray: $(mb "$bare_rss") MB"
+bare_text_rss=$(median <"$XS_DIR/bare-text-rss")
+e2e_note "bare tray: $(mb "$bare_rss") MB; after a text window: $(mb "$bare_text_rss") MB"
 
 # Notices of the kind that closes after the user's time (one minute, the shortest:
 # 60 ticks), each with a picture of the service; the service makes every answer new.
@@ -153,6 +163,7 @@ row "long run: polls answered" "-" "$done_polls of $polls" "-"
 row "long run: pop-ups opened" "-" "${shown:--}" "-"
 row "long run: RSS after 100" "-" "$(mb "$rss_first") MB" "-"
 row "RSS after the long run" "$(mb "$bare_rss") MB" "$(mb "$rss_last") MB" "$(ratio "$rss_last" "$bare_rss")"
+row "RSS vs bare that showed text" "$(mb "$bare_text_rss") MB" "$(mb "$rss_last") MB" "$(ratio "$rss_last" "$bare_text_rss")"
 row "long run: RSS growth" "-" "$growth MB" "-"
 row "long run: CPU, first 100" "-" "$(cpu $((c1 - c0)) $((t1 - t0)))%" "-"
 row "long run: CPU, last 100" "-" "$(cpu $((c3 - c2)) $((t3 - t2)))%" "-"
