@@ -15,8 +15,10 @@ e2e_tray '/u|||E2E|||p1|||locked|||secret|||p4|||p5|||p6|||p7'
 e2e_wait_icon
 e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
 
-# The lock is taken while the tray runs and let go after 10 s.
+# The lock is taken while the tray runs and let go after 10 s. The tray may be reading
+# at that moment: the locker waits for it as any well-behaved program would.
 (
+    echo '.timeout 5000'
     echo 'BEGIN EXCLUSIVE;'
     echo 'select count(*) from HistoryNews;'
     sleep 10
