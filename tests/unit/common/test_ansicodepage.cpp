@@ -22,6 +22,10 @@ private Q_SLOTS:
                  QByteArray("x?y?z?bc")); // a lone surrogate takes nothing with it
         const QString mixed = QStringLiteral("儿歌 abc ＜＞ é €");
         QCOMPARE(AnsiCodePage::decode(AnsiCodePage::encode(mixed)), mixed);
+        // ASCII ends below 0x80: U+0080 is not in the code page, and the byte 0x80 is the euro.
+        QCOMPARE(AnsiCodePage::encode(QString(QChar(0x80))), QByteArray("?"));
+        QCOMPARE(AnsiCodePage::encode(QStringLiteral("😀") + QChar(0x80)), QByteArray("??"));
+        QCOMPARE(AnsiCodePage::decode("a\x80"), QStringLiteral("a€"));
     }
 
     // The lengths known without the converter must be the converter's, for every character.
@@ -42,6 +46,8 @@ private Q_SLOTS:
             QCOMPARE(AnsiCodePage::decode(bytes), QString(ch));
         }
         QVERIFY(known > 20000);                        // ASCII and the ideographs at least
+        QCOMPARE(AnsiCodePage::knownLength(u"一"), 2); // both ends of the ideographs
+        QCOMPARE(AnsiCodePage::knownLength(u"龥"), 2);
         QCOMPARE(AnsiCodePage::knownLength(u"é"), 0);  // in the code page, but only the converter knows
         QCOMPARE(AnsiCodePage::knownLength(u"😀"), 0);  // a pair
         QCOMPARE(AnsiCodePage::knownLength(u"ab"), 0); // not one character
