@@ -29,6 +29,8 @@ private Q_SLOTS:
         d.setTip(QStringLiteral("a") + QString(40, QChar(0x4E2D)));
         QCOMPARE(d.tipBytes().size(), 63);
         QCOMPARE(d.tipText(), QStringLiteral("a") + QString(31, QChar(0x4E2D)));
+        d.setTip(QChar(0) + QStringLiteral("hidden")); // the icon shows the text up to the NUL
+        QCOMPARE(d.tipText(), QString());
         // Characters outside the code page count as the one byte they become.
         QCOMPARE(NotifyIconData::cutText(QString::fromUtf8("\xF0\x9F\x98\x80xy"), 2), QStringLiteral("?x"));
         // A lone surrogate is one character of its own, never paired with the next.
