@@ -10,12 +10,22 @@ constexpr unsigned kRouteReject = 0x0200; // RTF_REJECT: an unreachable route, n
 constexpr unsigned kInterfaceUp = 0x0001; // IFF_UP
 constexpr qint64 kMaxRead = 1 << 20;
 
-// Kernel files report size 0, so read until the end, within a sane limit.
+// Kernel files report size 0, so read until the end, within a sane limit. Read in small
+// pieces: this runs every second, and a read of the whole limit at once takes (and
+// gives back) a megabyte each time.
 QByteArray readSmallFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    return file.read(kMaxRead);
+    QByteArray out;
+    char piece[4096];
+    while (out.size() < kMaxRead) {
+        const qint64 n = file.read(piece, qMin<qint64>(sizeof piece, kMaxRead - out.size()));
+        if (n <= 0)
+            break;
+        out.append(piece, n);
+    }
+    return out;
 }
 
 bool validInterfaceName(const QByteArray& name) {
