@@ -10,6 +10,7 @@
 # beside it, which need the demo stand-ins (demo-bin/), and prints one table with a
 # met / MISSED line per target.
 . "$(dirname "$0")/../../tests/e2e/e2e-lib.sh"
+. "$(dirname "$0")/bench-lib.sh"
 E2E_NAME=bench-tray
 
 build=$(cd "${1:-build-rel}" && pwd) || exit 1
@@ -24,12 +25,6 @@ e2e_init "$build/bin" $((runs * 2 * (idle + 15) + 60 + ${BENCH_EXTRA_LIMIT:-3600
 unset VANTOBEL_TRAY_TICK_MS
 here=$(cd "$(dirname "$0")" && pwd)
 
-now_us() { echo $((${EPOCHREALTIME/./})); }
-# CPU time of every thread in nanoseconds: the scheduler's own count, far finer than
-# the clock ticks of /proc/PID/stat.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
-rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
-median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 # measure NAME CLASS PROGRAM: one start; appends "start_ms rss_kb cpu_percent" to $XS_DIR/NAME.
 measure() {
@@ -82,20 +77,17 @@ col() { awk -v c="$2" '{print $c}' "$XS_DIR/$1" | median; }
 bs=$(col bare 1) ts=$(col tray 1)
 br=$(col bare 2) tr=$(col tray 2)
 bc=$(col bare 3) tc=$(col tray 3)
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
 sr=$(ratio "$ts" "$bs") rr=$(ratio "$tr" "$br")
 
 printf '\nTray benchmark, medians of %d alternating starts each (%s)\n\n' "$runs" "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '| %-28s | %14s | %16s | %6s |\n' "" "bare Qt tray" "VantobelPlayTray" "ratio"
 printf '|%s|%s|%s|%s|\n' ------------------------------ ---------------- ------------------ --------
 printf '| %-28s | %11d ms | %13d ms | %6s |\n' "start to icon embedded" "$bs" "$ts" "$sr"
-mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 printf '| %-28s | %11s MB | %13s MB | %6s |\n' "RSS 5 s after the icon" "$(mb "$br")" "$(mb "$tr")" "$rr"
 printf '| %-28s | %13s%% | %15s%% | %6s |\n' "idle CPU over ${idle} s" "$bc" "$tc" "-"
 cat "$extra_rows"
 echo
 
-verdict() { if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v != "-" && v <= l)}'; then echo "met   $1 ($2)"; else echo "MISSED $1 ($2)"; fi; }
 verdict "start to icon <= 1.2x the bare tray" "$sr" 1.2
 verdict "RSS <= 1.15x the bare tray" "$rr" 1.15
 verdict "idle CPU <= 0.05% of a core" "$tc" 0.05

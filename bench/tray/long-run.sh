@@ -20,6 +20,7 @@
 # the program is killed at the end so that the profile holds all it had then.
 # stdout: the table rows and the verdicts; notes go to stderr. Exit 0 when it measured.
 . "$(dirname "$0")/../../tests/e2e/e2e-lib.sh"
+. "$(dirname "$0")/bench-lib.sh"
 E2E_NAME=long-run
 
 build=$(cd "${1:-build-rel}" && pwd) || exit 1
@@ -32,19 +33,13 @@ poll_ticks=${BENCH_LONG_POLL_TICKS:-25}
 # A poll is 600 ticks; twice that per poll, plus the starts and the quiet waits.
 limit=$((polls * tick * poll_ticks * 2 / 1000 + polls / 5 + 300))
 e2e_init "$build/bin" "$limit" VantobelPlayTray vantobel-vendor-service
-clk=$(getconf CLK_TCK)
 
-now_us() { echo $((${EPOCHREALTIME/./})); }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 # For the notes: RSS and its parts (the heap and other private memory, mapped files
 # such as libraries and fonts, shared memory such as the windows' pixels).
 rss_parts() {
     awk '/^(VmRSS|RssAnon|RssFile|RssShmem):/ {v[$1] = sprintf("%.1f", $2 / 1024)}
         END {printf "%s MB (anon %s, file %s, shmem %s)", v["VmRSS:"], v["RssAnon:"], v["RssFile:"], v["RssShmem:"]}' "/proc/$1/status"
 }
-mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
-median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 answered() { grep -c 'GET /notice?.* -> 200 ' "$XS_DIR/log/service.log" 2>/dev/null || true; }
 # Every X window of the program, mapped or not (Qt names its windows' class after the program).
 all_windows() { xwininfo -root -tree 2>/dev/null | grep -c '"VantobelPlayTray")' || true; }
@@ -116,7 +111,7 @@ base_all=$(all_windows) base_visible=$(visible_windows)
 e2e_note "program up: $base_all windows ($base_visible visible), $(rss_parts "$tray"); $polls polls at ${tick} ms ticks"
 
 t0=$(now_us)
-c0=$(cpu_ticks "$tray")
+c0=$(cpu_ns "$tray")
 kill -CONT "$service"
 # wait_polls N: until the service has answered N notice requests.
 wait_polls() {
@@ -128,7 +123,7 @@ wait_polls() {
     done
 }
 wait_polls 100
-t1=$(now_us) c1=$(cpu_ticks "$tray")
+t1=$(now_us) c1=$(cpu_ns "$tray")
 quiet "after 100 polls"
 rss_first=$(rss_kb "$tray")
 e2e_note "100 polls: $(rss_parts "$tray") at rest"
@@ -141,9 +136,9 @@ while ((next < polls - 100)); do
     wait_polls "$next"
     e2e_note "$next polls: $(rss_parts "$tray"), $(visible_windows) visible windows"
 done
-t2=$(now_us) c2=$(cpu_ticks "$tray")
+t2=$(now_us) c2=$(cpu_ns "$tray")
 wait_polls "$polls"
-t3=$(now_us) c3=$(cpu_ticks "$tray")
+t3=$(now_us) c3=$(cpu_ns "$tray")
 quiet "after the last poll"
 rss_last=$(rss_kb "$tray")
 end_all=$(all_windows) end_visible=$(visible_windows)
@@ -153,12 +148,10 @@ kill -CONT "$service"
 shown=$(sqlite3 -batch -noheader -cmd '.timeout 10000' "$db" "select count(*) from HistoryNews" 2>/dev/null)
 e2e_note "$done_polls polls: $(rss_parts "$tray") at rest, $end_all windows ($end_visible visible), $shown notices in the history, $(((t3 - t0) / 1000000)) s"
 
-cpu() { awk -v d="$1" -v us="$2" -v hz="$clk" 'BEGIN {printf "%.2f", 100 * d / hz / (us / 1e6)}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
+cpu() { awk -v ns="$1" -v us="$2" 'BEGIN {printf "%.2f", 100 * (ns / 1000) / us}'; }
 growth=$(awk -v a="$rss_first" -v b="$rss_last" 'BEGIN {printf "%+.1f", (b - a) / 1024}')
 left=$(((end_all - base_all) > 0 ? end_all - base_all : 0))
 left_visible=$(((end_visible - base_visible) > 0 ? end_visible - base_visible : 0))
-row() { printf '| %-28s | %14s | %16s | %6s |\n' "$@"; }
 row "long run: polls answered" "-" "$done_polls of $polls" "-"
 row "long run: pop-ups opened" "-" "${shown:--}" "-"
 row "long run: RSS after 100" "-" "$(mb "$rss_first") MB" "-"

@@ -18,6 +18,7 @@
 # stdout: table rows and met/MISSED lines only; notes go to stderr. Exit 0 when it
 # measured (also when a target is missed), non-zero when it could not.
 . "$(dirname "$0")/../../tests/e2e/e2e-lib.sh"
+. "$(dirname "$0")/bench-lib.sh"
 E2E_NAME=notice-rise
 
 build=$(cd "${1:-build-rel}" 2>/dev/null && pwd) || e2e_fail "no build folder ${1:-build-rel}"
@@ -128,17 +129,15 @@ while read -r line; do e2e_note "  $line"; done <"$results"
 measured=$(awk '$1 >= 0 && $2 >= 0 && $4 > 1' "$results" | grep -c .)
 ((measured == runs)) || e2e_fail "only $measured of $runs pop-ups were measured whole"
 
-median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 col() { awk -v c="$1" '{print $c}' "$results" | median; }
 latency=$(col 1) cpu=$(col 2) gap=$(col 3) held=$(col 6)
 worst=$(awk '$3 > m {m = $3} END {printf "%.1f", m}' "$results")
 
-printf '| %-28s | %14s | %16s | %6s |\n' "notice answer to pop-up" "-" "$latency ms" "-"
-printf '| %-28s | %14s | %16s | %6s |\n' "rise CPU (% of a core)" "-" "$cpu%" "-"
-printf '| %-28s | %14s | %16s | %6s |\n' "rise: largest step gap" "-" "$gap ms" "-"
-printf '| %-28s | %14s | %16s | %6s |\n' "rise: worst gap of $runs" "-" "$worst ms" "-"
-printf '| %-28s | %14s | %16s | %6s |\n' "rise: held by the WM first" "-" "$held ms" "-"
-verdict() { if awk -v v="$2" -v l="$3" 'BEGIN {exit !(v <= l)}'; then echo "met   $1 ($2)"; else echo "MISSED $1 ($2)"; fi; }
+row "notice answer to pop-up" "-" "$latency ms" "-"
+row "rise CPU (% of a core)" "-" "$cpu%" "-"
+row "rise: largest step gap" "-" "$gap ms" "-"
+row "rise: worst gap of $runs" "-" "$worst ms" "-"
+row "rise: held by the WM first" "-" "$held ms" "-"
 verdict "notice answer to pop-up mapped <= 50 ms" "$latency" 50
 verdict "rise CPU <= 2% of a core" "$cpu" 2
 verdict "rise: no step gap over 30 ms" "$gap" 30
