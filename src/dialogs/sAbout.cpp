@@ -36,7 +36,7 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Picture1"));
     picture->setGeometry(8, 8, 32, 32);
-    WindowFit::showIcon(picture, QIcon(QStringLiteral(":/icons/window-product.png")));
+    WindowFit::showIcon(picture, QStringLiteral(":/icons/window-product.png"));
 
     m_version = new QLabel(QStringLiteral("软件名称版本"), this);
     m_version->setObjectName(QStringLiteral("lblVersion"));

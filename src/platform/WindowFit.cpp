@@ -243,10 +243,6 @@ void keepFitted(QWidget* window) {
     growToFit(window);
 }
 
-void showIcon(QLabel* label, const QIcon& icon) {
-    label->setPixmap(icon.pixmap(label->size(), label->devicePixelRatioF()));
-}
-
 void showIcon(QLabel* label, const QString& resource) {
     // Qt keys its pixmap cache by the pixmap: a pixmap drawn anew for every window
     // would leave a new entry there for every window ever opened.

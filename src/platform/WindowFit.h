@@ -2,7 +2,6 @@
 
 #include <QRect>
 
-class QIcon;
 class QLabel;
 class QString;
 class QWidget;
@@ -23,10 +22,8 @@ void growToFit(QWidget* window);
 // Fits the window now and again whenever it is shown or restyled.
 void keepFitted(QWidget* window);
 
-// Shows the icon at the label's size, drawn for the screen's pixel density.
-void showIcon(QLabel* label, const QIcon& icon);
-// The same for an icon file, whose pixmap every label of that size shares: for windows
-// opened again and again (a pop-up per notice).
+// Shows the icon file at the label's size, drawn for the screen's pixel density. Every
+// label of that size shares one pixmap: windows open again and again (a pop-up per notice).
 void showIcon(QLabel* label, const QString& resource);
 
 } // namespace WindowFit
