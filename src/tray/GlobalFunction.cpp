@@ -8,6 +8,7 @@
 #include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
+#include "FreeMemory.h"
 #include "HistoryTable.h"
 #include "HttpGet.h"
 #include "InstPathStore.h"
@@ -113,6 +114,8 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) :
         s.tryAcquireInstance = [this] { return m->single.tryAcquire(); };
     if (!s.exit)
         s.exit = [](int code) { QCoreApplication::exit(code); };
+    if (!s.releaseMemory)
+        s.releaseMemory = releaseFreeMemory;
 
     m->settings = std::make_unique<Settings>(*m->seams.prompt);
     m->api =
@@ -153,6 +156,9 @@ SysLoad* TrayProgram::host() {
 }
 TrayWindows* TrayProgram::windows() {
     return m->windows.get();
+}
+WebNews* TrayProgram::news() {
+    return m->news.get();
 }
 
 bool TrayProgram::Main() {
@@ -211,6 +217,8 @@ bool TrayProgram::Main() {
     QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
     QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
                      [this] { m->windows->openNotice(); });
+    QObject::connect(m->windows.get(), &TrayWindows::allWindowsClosed, m->windows.get(),
+                     [this] { m->seams.releaseMemory(); });
     m->host->Load(siblingEntries(*m->settings));
 
     // Commands that came in while the host was being built run in their order once

@@ -21,6 +21,7 @@ class SysPublicCls;
 class TrayState;
 class TrayWindows;
 class UrlOpener;
+class WebNews;
 
 // Replacements for the program's contacts with the outside world. Anything left
 // empty is the real thing; the program fills those in when it is built.
@@ -36,6 +37,8 @@ struct TraySeams {
     std::function<int(const QString& topic, const QString& command)> link;
     std::function<bool()> tryAcquireInstance;
     std::function<void(int)> exit;
+    // Gives freed memory back to the system once the last window has closed.
+    std::function<void()> releaseMemory;
     // Listen on the tray's link topic (off in tests that only look at the graph).
     bool listen = true;
 };
@@ -65,6 +68,7 @@ public:
     // Null until Main has built them.
     SysLoad* host();
     TrayWindows* windows();
+    WebNews* news();
 
 private:
     struct Parts;

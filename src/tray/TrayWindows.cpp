@@ -7,6 +7,8 @@
 #include "SysSettings.h"
 #include "sAbout.h"
 
+#include <QTimer>
+
 namespace {
 void bringForward(QWidget* window) {
     window->showNormal();
@@ -28,6 +30,18 @@ TrayWindows::~TrayWindows() {
     delete m_messageBox.data();
 }
 
+void TrayWindows::track(QWidget* window) {
+    ++m_openWindows;
+    connect(window, &QObject::destroyed, this, [this] {
+        --m_openWindows;
+        // Once the window's deletion has finished.
+        QTimer::singleShot(0, this, [this] {
+            if (m_openWindows == 0)
+                Q_EMIT allWindowsClosed();
+        });
+    });
+}
+
 sAbout* TrayWindows::about() const {
     return m_about;
 }
@@ -39,14 +53,17 @@ MessageBox* TrayWindows::messageBox() const {
 }
 
 void TrayWindows::openAbout() {
-    if (!m_about)
+    if (!m_about) {
         m_about = new sAbout(AboutDeps{m_deps.player.PlayerVersion(), m_deps.urls});
+        track(m_about);
+    }
     bringForward(m_about);
 }
 
 void TrayWindows::openSettings() {
     if (!m_settings) {
         m_settings = new SysSettings(SysSettingsDeps{m_deps.settings, m_deps.autoRun, m_deps.prompt});
+        track(m_settings);
         // A new dialog must show what is stored: saving its designed defaults would
         // overwrite the user's choices and remove the autorun entry.
         m_settings->load();
@@ -55,6 +72,9 @@ void TrayWindows::openSettings() {
 }
 
 void TrayWindows::openMessageBox() {
+    // The old box's end is no last close: its successor counts from here (building
+    // it may run the event loop).
+    ++m_openWindows;
     if (m_messageBox) {
         m_messageBox->close();
         delete m_messageBox.data();
@@ -63,6 +83,8 @@ void TrayWindows::openMessageBox() {
     m_messageBox =
         new MessageBox(MessageBoxDeps{m_deps.history, m_deps.urls, m_deps.prompt, [&host] { host.UpdSysLoadIco(); },
                                       [&host](QWidget* window) { host.setMainWindow(window); }});
+    track(m_messageBox);
+    --m_openWindows;
     bringForward(m_messageBox);
 }
 
@@ -86,6 +108,7 @@ PopNotice* TrayWindows::openNotice() {
                        [this] { showMessageBox(); },
                        {}};
     auto* pop = new PopNotice(std::move(deps), std::move(notice));
+    track(pop);
     pop->show();
     return pop;
 }

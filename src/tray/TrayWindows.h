@@ -6,6 +6,8 @@
 #include <memory>
 #include <pugixml.hpp>
 
+class QWidget;
+
 class AutoRunStore;
 class Clock;
 class HistoryTable;
@@ -58,9 +60,17 @@ public:
     SysSettings* settingsDialog() const;
     MessageBox* messageBox() const;
 
+Q_SIGNALS:
+    // Every window opened here is gone again (checked once the closing has settled).
+    void allWindowsClosed();
+
 private:
+    // Counts the window until it is destroyed.
+    void track(QWidget* window);
+
     TrayWindowsDeps m_deps;
     QPointer<sAbout> m_about;
     QPointer<SysSettings> m_settings;
     QPointer<MessageBox> m_messageBox;
+    int m_openWindows = 0;
 };

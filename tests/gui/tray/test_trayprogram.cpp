@@ -5,11 +5,15 @@
 #include "GlobalFunction.h"
 #include "MessageBox.h"
 #include "PlayerLink.h"
+#include "PopNotice.h"
 #include "SysLoad.h"
 #include "SysSettings.h"
 #include "TestFiles.h"
+#include "TrayMenu.h"
 #include "TrayState.h"
 #include "TrayWindows.h"
+#include "WebNews.h"
+#include "sAbout.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,6 +38,7 @@ struct Program {
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
     OfflineProbe probe;
+    int memoryReleases = 0;
     std::unique_ptr<TrayProgram> tray;
 
     bool start(const QStringList& arguments, bool listen = false) {
@@ -45,6 +50,7 @@ struct Program {
                               .link = [](const QString&, const QString&) { return 0; },
                               .tryAcquireInstance = [] { return true; },
                               .exit = [](int) {},
+                              .releaseMemory = [this] { ++memoryReleases; },
                               .listen = listen};
         tray = std::make_unique<TrayProgram>(arguments, seams);
         return tray->Main();
@@ -80,6 +86,50 @@ private Q_SLOTS:
         QCOMPARE(host->mainWindow(), static_cast<QWidget*>(second.data()));
         p.tray->windows()->showMessageBox();
         QCOMPARE(p.tray->windows()->messageBox(), second.data());
+    }
+
+    void memoryGoesBackOnlyWhenTheLastWindowHasClosed() {
+        Program p;
+        QVERIFY(p.start({QStringLiteral("/tray")}));
+        TrayWindows* windows = p.tray->windows();
+        TrayMenu& menu = p.tray->host()->trayMenu();
+        const auto settle = [] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        };
+        const auto openAll = [&]() -> QList<QPointer<QWidget>> {
+            auto doc = std::make_unique<pugi::xml_document>();
+            doc->load_string("<Root><Notice><Title>T</Title><Url>http://n.example/1</Url><Pic></Pic>"
+                             "<Brief>B</Brief><TypeStr>K</TypeStr></Notice></Root>");
+            p.tray->news()->SetCurrentNoticeDoc(std::move(doc));
+            QPointer<QWidget> pop = windows->openNotice();
+            menu.about()->trigger();
+            menu.message()->trigger();
+            menu.setting()->trigger();
+            return {pop, windows->about(), windows->messageBox(), windows->settingsDialog()};
+        };
+        // Each kind of window in turn is the last to close.
+        for (int last = 0; last < 4; ++last) {
+            const QList<QPointer<QWidget>> open = openAll();
+            for (int i = 0; i < open.size(); ++i) {
+                QVERIFY(open[i]);
+                if (i != last)
+                    delete open[i].data();
+            }
+            settle();
+            QCOMPARE(p.memoryReleases, last);
+            delete open[last].data();
+            settle();
+            QCOMPARE(p.memoryReleases, last + 1);
+        }
+        // The only window, the message box, replaced by a fresh one: no last close.
+        menu.message()->trigger();
+        menu.message()->trigger();
+        settle();
+        QCOMPARE(p.memoryReleases, 4);
+        delete windows->messageBox();
+        settle();
+        QCOMPARE(p.memoryReleases, 5);
     }
 
     void commandsForwardedDuringStartUpAreKept() {
