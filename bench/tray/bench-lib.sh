@@ -3,8 +3,8 @@
 
 now_us() { echo $((${EPOCHREALTIME/./})); }
 # CPU time of every thread in nanoseconds: the scheduler's own count, far finer than
-# the clock ticks of /proc/PID/stat.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
+# the clock ticks of /proc/PID/stat. (%.0f, not %d: mawk's %d stops at 2^31, 2.1 s.)
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f\n", s}'; }
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }

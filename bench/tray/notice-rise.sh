@@ -8,6 +8,9 @@
 #   notice-rise.sh BUILD_DIR     (a Release build with bin/VantobelPlayTray,
 #                                 demo-bin/vantobel-vendor-service and bench/xwatch)
 #
+# Then the bare tray shows a window of text BENCH_RUNS times, each from its own start:
+# what a pop-up in a process of its own would cost before it could rise.
+#
 # One start of the program, online, at its real one-second ticks; only the notice
 # download comes every BENCH_POLL_TICKS (3) ticks instead of every 600
 # (VANTOBEL_TRAY_POLL_TICKS). The service hands out a different notice at every
@@ -67,6 +70,26 @@ done
 sleep 3
 kill -TERM "$pid"
 wait "$pid" 2>/dev/null
+
+# For comparison, the road of a pop-up shown by a process of its own: from exec to a
+# mapped window of Chinese text, for the bare tray (no store, HTML or picture to
+# build, so a floor for such a process).
+bare=$build/bench/bare-tray
+# text_map_after US: the stamp of the bare tray's first window at least 200 px wide
+# (its frame or itself) mapped since US.
+text_map_after() { awk -F'\t' -v t="$1" '$1 >= t && $2 == "MAP" && $12 == "bare-tray" && $6 >= 200 {print $1; exit}' "$events"; }
+if [[ -x $bare ]]; then
+    for ((i = 1; i <= runs; i++)); do
+        t0=$(now_us)
+        "$bare" --text-window >>"$XS_DIR/log/bare.log" 2>&1 &
+        bare_pid=$!
+        sleep 0.2 # nothing competes with the start
+        e2e_eventually 20 "the bare tray's text window" eval '[[ -n $(text_map_after "$t0") ]]'
+        echo $(($(text_map_after "$t0") - t0)) >>"$XS_DIR/separate"
+        kill -TERM "$bare_pid"
+        wait "$bare_pid" 2>/dev/null
+    done
+fi
 
 # The service's answers: ISO local time with milliseconds, as microseconds of the
 # same clock as the watcher's stamps.
@@ -138,6 +161,8 @@ row "rise CPU (% of a core)" "-" "$cpu%" "-"
 row "rise: largest step gap" "-" "$gap ms" "-"
 row "rise: worst gap of $runs" "-" "$worst ms" "-"
 row "rise: held by the WM first" "-" "$held ms" "-"
+[[ -s $XS_DIR/separate ]] &&
+    row "own process: exec to text" "$(median <"$XS_DIR/separate" | awk '{printf "%.1f", $1 / 1000}') ms" "-" "-"
 verdict "notice answer to pop-up mapped <= 50 ms" "$latency" 50
 verdict "rise CPU <= 2% of a core" "$cpu" 2
 verdict "rise: no step gap over 30 ms" "$gap" 30
