@@ -34,8 +34,12 @@ void TrayWindows::track(QWidget* window) {
     ++m_openWindows;
     connect(window, &QObject::destroyed, this, [this] {
         --m_openWindows;
-        // Once the window's deletion has finished.
+        // Once the window's deletion has finished; windows closing together are one check.
+        if (m_closeCheckPending)
+            return;
+        m_closeCheckPending = true;
         QTimer::singleShot(0, this, [this] {
+            m_closeCheckPending = false;
             if (m_openWindows == 0)
                 Q_EMIT allWindowsClosed();
         });

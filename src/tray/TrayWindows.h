@@ -73,4 +73,5 @@ private:
     QPointer<SysSettings> m_settings;
     QPointer<MessageBox> m_messageBox;
     int m_openWindows = 0;
+    bool m_closeCheckPending = false;
 };

@@ -130,6 +130,13 @@ private Q_SLOTS:
         delete windows->messageBox();
         settle();
         QCOMPARE(p.memoryReleases, 5);
+        // Windows closing in the same turn give memory back once.
+        menu.about()->trigger();
+        menu.setting()->trigger();
+        delete windows->about();
+        delete windows->settingsDialog();
+        settle();
+        QCOMPARE(p.memoryReleases, 6);
     }
 
     void commandsForwardedDuringStartUpAreKept() {
