@@ -16,23 +16,11 @@ QString autostartFolder() {
     return base + QStringLiteral("/autostart");
 }
 
-// One argument of an Exec key: always quoted, with the characters that stay special
-// inside quotes escaped, "%" doubled so it is not a field code, and the result
-// escaped once more as a desktop-entry string value (backslash, line breaks, tabs).
-QString quoteExecArgument(const QString& argument) {
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            quoted += QLatin1Char('\\');
-        if (c == QLatin1Char('%'))
-            quoted += QLatin1Char('%');
-        quoted += c;
-    }
-    quoted += QLatin1Char('"');
-
+// A desktop-entry string value: backslash, line breaks and tabs escaped.
+QString desktopString(const QString& text) {
     QString value;
-    value.reserve(quoted.size());
-    for (const QChar c : quoted) {
+    value.reserve(text.size());
+    for (const QChar c : text) {
         switch (c.unicode()) {
         case '\\':
             value += QStringLiteral("\\\\");
@@ -51,6 +39,22 @@ QString quoteExecArgument(const QString& argument) {
         }
     }
     return value;
+}
+
+// One argument of an Exec key: always quoted, with the characters that stay special
+// inside quotes escaped, "%" doubled so it is not a field code, and the result
+// escaped once more as a desktop-entry string value.
+QString quoteExecArgument(const QString& argument) {
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return desktopString(quoted);
 }
 
 } // namespace
@@ -72,8 +76,9 @@ QString XdgAutoRun::entryContents() const {
                           "Comment=Notices and quick starts for the VantobelPlay media player\n"
                           "Comment[zh_CN]=VantobelPlay 播放器的通知与快捷启动\n"
                           "Icon=vantobel-play-tray\n"
-                          "Exec=") +
-           quoteExecArgument(program) +
+                          "TryExec=") +
+           // The session skips the entry once the program is gone (removed with its package).
+           desktopString(program) + QStringLiteral("\nExec=") + quoteExecArgument(program) +
            QStringLiteral(" /TRAY\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n");

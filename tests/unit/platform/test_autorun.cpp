@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -23,20 +24,23 @@ class TestAutoRun : public QObject {
 
 private Q_SLOTS:
     // Inside quotes " ` $ \ take a backslash; the string value then doubles every backslash.
-    // A percent is no field code, a line break no second key.
+    // A percent is no field code, a line break no second key. TryExec names the same
+    // program unquoted, so that the session skips the entry once the program is gone.
     void execQuotesThePath() {
         TempProgramHome home;
-        const QPair<QString, QString> cases[] = {
-            {"/opt/Vantobel Play/VantobelPlayTray", "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY"},
-            {"/x/a\"b$c", "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY"},
-            {"/x/a\\b`c", "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY"},
-            {"/x/100%/t", "Exec=\"/x/100%%/t\" /TRAY"},
-            {"/x/a\nExec=evil", "Exec=\"/x/a\\nExec=evil\" /TRAY"},
+        const std::tuple<QString, QString, QString> cases[] = {
+            {"/opt/Vantobel Play/VantobelPlayTray", "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY",
+             "TryExec=/opt/Vantobel Play/VantobelPlayTray"},
+            {"/x/a\"b$c", "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY", "TryExec=/x/a\"b$c"},
+            {"/x/a\\b`c", "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY", "TryExec=/x/a\\\\b`c"},
+            {"/x/100%/t", "Exec=\"/x/100%%/t\" /TRAY", "TryExec=/x/100%/t"},
+            {"/x/a\nExec=evil", "Exec=\"/x/a\\nExec=evil\" /TRAY", "TryExec=/x/a\\nExec=evil"},
         };
-        for (const auto& [program, exec] : cases) {
+        for (const auto& [program, exec, tryExec] : cases) {
             const QStringList lines = entryLines(XdgAutoRun(program));
             QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
             QCOMPARE(lines.filter(QRegularExpression("^Exec=")), QStringList{exec});
+            QCOMPARE(lines.filter(QRegularExpression("^TryExec=")), QStringList{tryExec});
         }
     }
 
@@ -55,7 +59,9 @@ private Q_SLOTS:
         // The entry looks like the installed menu entry and is a valid desktop entry.
         QFile menuEntry(VT_SOURCE_DIR "/packaging/vantobel-play-tray.desktop");
         QVERIFY(menuEntry.open(QIODevice::ReadOnly));
-        const QStringList menuLines = QString::fromUtf8(menuEntry.readAll()).split('\n');
+        // Its main group only: the actions have names of their own.
+        const QStringList menuLines =
+            QString::fromUtf8(menuEntry.readAll()).section(QStringLiteral("\n["), 0, 0).split('\n');
         for (const char* key : {"^Icon=", "^Name\\[zh_CN\\]=", "^Comment="})
             QCOMPARE(entryLines(autoRun).filter(QRegularExpression(key)), menuLines.filter(QRegularExpression(key)));
         if (!QStandardPaths::findExecutable("desktop-file-validate").isEmpty()) {
