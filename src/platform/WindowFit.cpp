@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <algorithm>
+#include <cmath>
 
 namespace WindowFit {
 
@@ -251,7 +252,16 @@ void showIcon(QLabel* label, const QString& resource) {
         QStringLiteral("vt-icon:%1:%2x%3@%4").arg(resource).arg(label->width()).arg(label->height()).arg(ratio);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = QIcon(resource).pixmap(label->size(), ratio);
+        // Asked for a fractional density (1.25, 1.5), Qt hands out the 1x picture,
+        // which the screen then magnifies into a blur: the next whole density's
+        // picture, scaled down to the pixels the label covers, is sharp.
+        const qreal whole = std::ceil(ratio);
+        pixmap = QIcon(resource).pixmap(label->size(), whole);
+        if (whole != ratio) {
+            const QSize pixels(int(label->width() * ratio), int(label->height() * ratio));
+            pixmap = pixmap.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            pixmap.setDevicePixelRatio(ratio);
+        }
         QPixmapCache::insert(key, pixmap);
     }
     label->setPixmap(pixmap);

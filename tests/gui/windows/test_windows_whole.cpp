@@ -1,6 +1,6 @@
 // Every window as the user sees it, with the shipped skin: no text cut by its own
 // box, by a control over it or by its container; every clickable item reached with
-// Tab and named for a screen reader. Run at scale 1 and 2.
+// Tab and named for a screen reader. Run at scale 1, 1.25, 1.5 and 2.
 
 #include "../popup/WindowTestKit.h"
 #include "AutoRun.h"
