@@ -3,7 +3,8 @@
 // tried and tested end to end.
 
 #include "DemoLog.h"
-#include "PlayerLink.h"
+#include "LinkClient.h"
+#include "LinkServer.h"
 #include "PlayerWindow.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "VantobelPlay: another player is running (forward result %d)\n", result);
             return result == kLinkAccepted ? 0 : 1;
         }
-        std::fprintf(stderr, "VantobelPlay: cannot listen on the player link; running without it\n");
+        std::fprintf(stderr, "VantobelPlay: cannot listen on the player link yet; running on and trying again\n");
     }
 
     PlayerWindow window(log);

@@ -1,7 +1,7 @@
 #include "PlayerControl.h"
 
 #include "FailurePolicy.h"
-#include "PlayerLink.h"
+#include "LinkProtocol.h"
 #include "ProgramFolder.h"
 #include "Seams.h"
 #include "TrayState.h"

@@ -11,7 +11,7 @@ use IO::Select;
 my ($topic, $command) = @ARGV;
 die "usage: $0 TOPIC COMMAND\n" unless defined $command;
 
-my $dir = $ENV{XDG_RUNTIME_DIR} || "/tmp/vantobel-$<";
+my $dir = $ENV{VANTOBEL_LINK_DIR} || "/tmp/vantobel-$<";
 my $socket = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => "$dir/$topic");
 if (!$socket) {
     print STDERR "no partner on $dir/$topic: $!\n";

@@ -95,7 +95,7 @@ else
     trap 'chmod -R u+w "$root" 2>/dev/null; xs_stop' EXIT
 fi
 export HOME=$user/home XDG_CONFIG_HOME=$user/config XDG_DATA_HOME=$user/data XDG_CACHE_HOME=$user/cache
-export XDG_RUNTIME_DIR=$user/runtime VANTOBEL_TRAY_ONLINE=1
+export XDG_RUNTIME_DIR=$user/runtime VANTOBEL_LINK_DIR=$user/runtime VANTOBEL_TRAY_ONLINE=1
 unset VANTOBEL_PLAY_HOME
 touch "$XS_DIR/started"
 xs_spawn tray "${run_as[@]}" "$tray" '/u|||E2E|||p1|||pkguser|||secret|||p4|||p5|||p6|||p7'

@@ -7,7 +7,7 @@
 # Sourced:   . x-session.sh; xs_start; ...; (xs_stop runs on exit)
 # Run:       x-session.sh [--keep] -- command args...   (runs the command inside)
 #
-# After xs_start: DISPLAY, HOME, XDG_*, XDG_RUNTIME_DIR, PATH and BROWSER point
+# After xs_start: DISPLAY, HOME, XDG_*, XDG_RUNTIME_DIR, VANTOBEL_LINK_DIR, PATH and BROWSER point
 # into $XS_DIR; $XS_DIR/browser.log gets one line per opened address;
 # $XS_TRAY_PANEL is trayer's panel window.
 
@@ -111,6 +111,9 @@ xs_private_session() {
     export HOME=$XS_DIR/home
     export XDG_CONFIG_HOME=$XS_DIR/config XDG_DATA_HOME=$XS_DIR/data XDG_CACHE_HOME=$XS_DIR/cache
     export XDG_RUNTIME_DIR=$XS_DIR/runtime
+    # The link's own place follows the uid, not XDG_RUNTIME_DIR; sessions running side
+    # by side (all as root in CI) keep their trays apart with this.
+    export VANTOBEL_LINK_DIR=$XS_DIR/runtime
     unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION
     export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
 

@@ -1,7 +1,7 @@
 // The host window on the offscreen platform: menu, icon, clicks, executes, quitting.
 #include "Fakes.h"
 #include "PlayerControl.h"
-#include "PlayerLink.h"
+#include "LinkProtocol.h"
 #include "QtPrompt.h"
 #include "SysLoad.h"
 #include "TestFiles.h"

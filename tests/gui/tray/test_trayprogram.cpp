@@ -3,8 +3,9 @@
 #include "ConnectionProbe.h"
 #include "Fakes.h"
 #include "GlobalFunction.h"
+#include "LinkFolder.h"
+#include "LinkProtocol.h"
 #include "MessageBox.h"
-#include "PlayerLink.h"
 #include "PopNotice.h"
 #include "SysLoad.h"
 #include "SysSettings.h"
@@ -143,13 +144,12 @@ private Q_SLOTS:
         // A broken configuration holds start-up in its message box; a start forwarding
         // its command line meanwhile must reach this tray, not find nobody listening.
         Program p;
-        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", p.home.path().toUtf8());
+        qputenv("VANTOBEL_LINK_DIR", (p.home.path() + "/link").toUtf8());
         QLocalSocket forwarder;
         p.prompt.hook = [&forwarder] {
             if (forwarder.state() != QLocalSocket::UnconnectedState)
                 return;
-            forwarder.connectToServer(linkSocketPath(kTrayTopic));
+            forwarder.connectToServer(QFile::decodeName(LinkFolder::process()->address(kTrayTopic)));
             QByteArray message(4, '\0');
             const QByteArray command = "/b|||opt|||a|||b|||c";
             qToBigEndian<quint32>(quint32(command.size()), message.data());
@@ -162,7 +162,6 @@ private Q_SLOTS:
         QCOMPARE(p.prompt.calls.value(0).text, QStringLiteral("Err.SysSettings"));
         QTRY_COMPARE(p.tray->state().PlayerType, QStringLiteral("BabyPlayer"));
         QCOMPARE(p.tray->state().BabyUser.Field[2], QStringLiteral("c"));
-        qputenv("XDG_RUNTIME_DIR", oldRuntime);
     }
 
     void autorunEntryStartsThisTray() {

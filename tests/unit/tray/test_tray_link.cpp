@@ -3,7 +3,7 @@
 #include "Fakes.h"
 #include "LinkExecute.h"
 #include "PlayerControl.h"
-#include "PlayerLink.h"
+#include "LinkProtocol.h"
 #include "StartupGate.h"
 #include "TrayState.h"
 #include "VbError.h"
