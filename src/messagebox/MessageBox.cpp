@@ -4,7 +4,7 @@
 #include "HistoryMarkup.h"
 #include "HistoryTable.h"
 #include "Seams.h"
-#include "SystemSeams.h"
+#include "WebAddress.h"
 #include "WindowFit.h"
 #include "WindowMetrics.h"
 

@@ -10,8 +10,8 @@
 #include "Settings.h"
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
-#include "SystemSeams.h"
 #include "TickInterval.h"
+#include "WebAddress.h"
 #include "WindowFit.h"
 #include "WindowMetrics.h"
 

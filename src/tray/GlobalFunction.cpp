@@ -2,8 +2,6 @@
 
 #include "ApiMold.h"
 #include "AppIdentity.h"
-#include "AutoRun.h"
-#include "ConnectionProbe.h"
 #include "ConnectionWatch.h"
 #include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
@@ -14,6 +12,7 @@
 #include "InstPathStore.h"
 #include "LinkClient.h"
 #include "LinkServer.h"
+#include "LinuxConnectionProbe.h"
 #include "LocalConn.h"
 #include "NoticePicture.h"
 #include "PlayerControl.h"
@@ -33,6 +32,7 @@
 #include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
+#include "XdgAutoRun.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,6 +1,6 @@
-#include "AutoRun.h"
 #include "Fakes.h"
 #include "FullDisk.h"
+#include "XdgAutoRun.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ConnectionProbe.h"
+#include "LinuxConnectionProbe.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Seams.h"
-#include "WebAddress.h"
 
 #include <random>
 

@@ -1,4 +1,4 @@
-#include "AutoRun.h"
+#include "XdgAutoRun.h"
 
 #include "FileOperate.h"
 

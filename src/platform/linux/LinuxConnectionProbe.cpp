@@ -1,4 +1,4 @@
-#include "ConnectionProbe.h"
+#include "LinuxConnectionProbe.h"
 
 #include <QFile>
 #include <QList>
