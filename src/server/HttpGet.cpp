@@ -1,5 +1,6 @@
 #include "HttpGet.h"
 
+#include "CappedBody.h"
 #include "WebAddress.h"
 
 #include <QEventLoop>
@@ -31,31 +32,12 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     }
 
     QNetworkReply* reply = manager.get(request);
+    // Counted as it arrives, so even a body at loopback speed stops at the cap.
+    auto* body = new CappedBody(reply, kMaxBytes);
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     bool failed = false;
-    QByteArray body;
-
-    const qint64 cap = kMaxBytes;
-    const auto takeAvailable = [&] {
-        if (failed)
-            return;
-        body.append(reply->readAll());
-        if (body.size() > cap) {
-            failed = true;
-            reply->abort();
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-        // An announced length over the cap fails at once instead of after the download.
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > cap && !failed) {
-            failed = true;
-            reply->abort();
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, takeAvailable);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
         failed = true;
@@ -69,7 +51,8 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
     // The wait also ends when the program quits; a transfer still running then is no answer.
     if (!reply->isFinished())
         failed = true;
-    takeAvailable();
+    QByteArray received = body->take();
+    failed = failed || body->overCap();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
@@ -85,6 +68,6 @@ HttpResult HttpGet::get(const QString& address, const HttpHeaders& headers) {
         return result;
     result.readyState = 4;
     result.status = status.toInt();
-    result.body = std::move(body);
+    result.body = std::move(received);
     return result;
 }

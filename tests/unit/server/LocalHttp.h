@@ -17,7 +17,16 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <atomic>
 #include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 struct LocalReply {
     LocalReply(int s = 200, QByteArray b = {}, QByteArray extraHeaders = {}, bool neverAnswer = false,
@@ -66,6 +75,100 @@ private:
     }
     QTcpServer m_server;
     QHash<QTcpSocket*, QByteArray> m_buffers;
+};
+
+// An answer that never ends, sent as fast as loopback carries it, from a thread of its
+// own so the client's waiting does not slow it. Counts what it got rid of; each
+// connection is served until the client hangs up.
+class EndlessHttp {
+public:
+    explicit EndlessHttp(QByteArray start = {}) : m_start(std::move(start)) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(m_listener, 8);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~EndlessHttp() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    qint64 sent() const { return m_sent; }
+    // Holds the calling (interface) thread for a while once the body pours, as a busy
+    // interface would.
+    void busyOnceFlowing(int ms) {
+        auto* poll = new QTimer(&m_context);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, ms] {
+            if (m_sent < 256 * 1024)
+                return;
+            poll->stop();
+            QThread::msleep(ms);
+        });
+        poll->start(1);
+    }
+    int hungUp() const { return m_hungUp; }
+
+private:
+    void serve() {
+        const QByteArray block(64 * 1024, 'x');
+        while (!m_stop) {
+            pollfd wait{m_listener, POLLIN, 0};
+            if (::poll(&wait, 1, 50) <= 0)
+                continue;
+            const int s = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            char request[4096];
+            [[maybe_unused]] const auto got = ::recv(s, request, sizeof request, 0);
+            const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n" + m_start;
+            [[maybe_unused]] const auto put = ::send(s, head.constData(), head.size(), MSG_NOSIGNAL);
+            while (!m_stop) {
+                const auto n = ::send(s, block.constData(), block.size(), MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                m_sent += n;
+            }
+            ::close(s);
+            ++m_hungUp;
+        }
+    }
+    QByteArray m_start;
+    QObject m_context;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_sent{0};
+    std::atomic<int> m_hungUp{0};
+    std::thread m_thread;
+};
+
+// How far this process's resident memory rose above where it stood when made: the
+// kernel's peak mark is reset first (Linux 4.0 and later), so no earlier test counts.
+class MemoryRise {
+public:
+    MemoryRise() {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+        m_start = field("VmRSS:");
+    }
+    qint64 megabytes() const { return (field("VmHWM:") - m_start) / 1024; }
+
+private:
+    static qint64 field(const char* name) {
+        QFile status(QStringLiteral("/proc/self/status"));
+        status.open(QIODevice::ReadOnly);
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith(name))
+                return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong();
+        return 0;
+    }
+    qint64 m_start = 0;
 };
 
 // Records the warnings of the vantobel.net category while alive.
