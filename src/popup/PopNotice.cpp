@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QWindow>
+#include <QtMath>
 
 using WindowMetrics::kTwipsPerPixel;
 using WindowMetrics::songTi;
@@ -172,7 +173,10 @@ void PopNotice::load(const pugi::xml_document* notice) {
         const QString picture = webAddress(m_picture);
         if (m_deps.pictures != nullptr && !picture.isEmpty()) {
             const QUrl address(picture);
-            m_deps.pictures->fetch(picture, this, [this, address](const QImage& image) {
+            // The page shows it at 100 by 100: it is decoded to those pixels of this screen.
+            const int side = qCeil(100 * devicePixelRatioF());
+            m_deps.pictures->fetch(picture, QSize(side, side), this, [this, address](QImage image) {
+                image.setDevicePixelRatio(devicePixelRatioF());
                 m_browser->addPicture(address, image);
                 resumeNext([this] { render(); });
             });

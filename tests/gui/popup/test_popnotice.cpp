@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QEventLoop>
+#include <QImageReader>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -31,11 +32,14 @@ struct NoticeText {
 
 class FakePictures : public NoticePictureSource {
 public:
-    void fetch(const QString& address, QObject* context, std::function<void(const QImage&)> done) override {
+    void fetch(const QString& address, QSize shown, QObject* context,
+               std::function<void(const QImage&)> done) override {
         asked << address;
+        sizes << shown;
         QTimer::singleShot(0, context, [done, image = answer] { done(image); });
     }
     QStringList asked;
+    QList<QSize> sizes;
     QImage answer;
 };
 
@@ -485,6 +489,7 @@ private Q_SLOTS:
         kit.random.push(0.1f);
         QPointer<PopNotice> web = kit.shown(n);
         QCOMPARE(kit.pictures.asked, QStringList{"http://pic.example/a%20b.png"});
+        QCOMPARE(kit.pictures.sizes, QList<QSize>{QSize(100, 100)}); // decoded to the shown size
         QTRY_VERIFY(hasColour(web->grab().toImage(), Qt::red));
         delete web;
     }
@@ -517,12 +522,57 @@ private Q_SLOTS:
         QList<QImage> got;
         const auto keep = [&](const QImage& image) { got << image; };
         for (int i = 0; i < 4; ++i)
-            source.fetch(drip.base() + "/slow.png", &context, keep);
-        source.fetch(http.base() + "/good.png", &context, keep);
+            source.fetch(drip.base() + "/slow.png", {}, &context, keep);
+        source.fetch(http.base() + "/good.png", {}, &context, keep);
         QTRY_COMPARE_WITH_TIMEOUT(got.size(), 1, 30000);
         QCOMPARE(drip.served, 4);
         QVERIFY2(drip.mostAtOnce <= NetworkPictureSource::kMaxRunning, qPrintable(QString::number(drip.mostAtOnce)));
         QTRY_COMPARE(drip.open, 0);
+    }
+
+    // An endless picture at loopback speed is cut at the cap and the next one still comes.
+    void endlessPictureIsCut() {
+        EndlessHttp endless(pngBytes());
+        LocalHttp http({LocalReply(200, pngBytes())});
+        NetworkPictureSource source;
+        source.setDeadlineMs(5000);
+        QObject context;
+        QList<QImage> got;
+        const auto keep = [&](const QImage& image) { got << image; };
+        MemoryRise rise;
+        source.fetch(endless.base() + "/endless.png", {}, &context, keep);
+        source.fetch(http.base() + "/good.png", {}, &context, keep);
+        endless.busyOnceFlowing(500);
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(endless.hungUp(), 1, 20000);
+        QVERIFY2(rise.megabytes() < 32, qPrintable(QString::number(rise.megabytes())));
+    }
+
+    // A picture is decoded no larger than it is shown, and one over the pixel cap not at all.
+    void picturesAreDecodedToTheShownSize() {
+        const auto png = [](const QImage& image) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return bytes;
+        };
+        QImage large(3000, 2000, QImage::Format_RGB32);
+        large.fill(Qt::red);
+        const QImage shown = NoticePicture::decode(png(large), QSize(200, 200));
+        QCOMPARE(shown.size(), QSize(200, 200));
+        QCOMPARE(QColor(shown.pixel(100, 100)), QColor(Qt::red));
+        QCOMPARE(NoticePicture::decode(png(large.copy(0, 0, 40, 30)), QSize(200, 200)).size(), QSize(40, 30));
+        // 1 bit a pixel: small to make, yet over the cap in pixels. The cap holds
+        // whatever Qt's own limit (which the environment can raise) says.
+        QImage bomb(5800, 5800, QImage::Format_Mono);
+        bomb.fill(0);
+        const int qtLimit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(0);
+        const QImage refused = NoticePicture::decode(png(bomb), QSize(200, 200));
+        QImageReader::setAllocationLimit(qtLimit);
+        QVERIFY(refused.isNull());
+        QVERIFY(NoticePicture::decode("not a picture", QSize(200, 200)).isNull());
     }
 
     void networkPicturesAreCapped() {
@@ -533,10 +583,10 @@ private Q_SLOTS:
         QObject context;
         QList<QImage> got;
         const auto keep = [&](const QImage& image) { got << image; };
-        source.fetch(http.base() + "/small.png", &context, keep);
+        source.fetch(http.base() + "/small.png", {}, &context, keep);
         QTRY_COMPARE(got.size(), 1);
-        source.fetch(http.base() + "/big.png", &context, keep);
-        source.fetch("file:///etc/hostname", &context, keep);
+        source.fetch(http.base() + "/big.png", {}, &context, keep);
+        source.fetch("file:///etc/hostname", {}, &context, keep);
         QTRY_COMPARE(http.requests.size(), 2);
         QTest::qWait(300);
         QCOMPARE(got.size(), 1);

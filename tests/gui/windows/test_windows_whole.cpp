@@ -35,7 +35,7 @@ public:
 
 class SquarePicture : public NoticePictureSource {
 public:
-    void fetch(const QString&, QObject* context, std::function<void(const QImage&)> done) override {
+    void fetch(const QString&, QSize, QObject* context, std::function<void(const QImage&)> done) override {
         QTimer::singleShot(0, context, [done] {
             QImage image(100, 100, QImage::Format_RGB32);
             image.fill(Qt::darkCyan);
