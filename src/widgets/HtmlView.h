@@ -15,17 +15,24 @@
 class HtmlDocument : public QTextDocument {
     Q_OBJECT
 public:
-    using QTextDocument::QTextDocument;
+    explicit HtmlDocument(QObject* parent = nullptr);
     void addPicture(const QUrl& address, const QImage& image) { m_pictures.insert(address, image); }
     // What an image that was not handed in shows: a small light-grey square.
     static QImage placeholder();
     QVariant offlineResource(int type, const QUrl& name) const;
+    // Gives every image a name in Qt's in-memory resource tree. On a screen scaled
+    // above 1 Qt looks for a sharper "<name>@2x.<ext>" file before it draws an image;
+    // for any other name that look goes to the disk (and could hang on a network
+    // path), for these it stays in memory. Only offlineResource reads the names back.
+    void hideImageNames();
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override { return offlineResource(type, name); }
 
 private:
     QHash<QUrl, QImage> m_pictures;
+    bool m_namesShown = false; // the content changed since the names were last hidden
+    bool m_hiding = false;
 };
 
 // The HTML view of the pop-up and the message box: links are reported through
@@ -38,6 +45,8 @@ public:
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override { return m_document->offlineResource(type, name); }
+    // Every drawing of the page starts here, so the names are hidden before Qt draws.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     HtmlDocument* m_document = nullptr;

@@ -485,12 +485,29 @@ private Q_SLOTS:
         red.fill(Qt::red);
         kit.pictures.answer = red;
         n.pic = QStringLiteral("http://pic.example/a b.png");
-        n.brief = QStringLiteral("text");
+        // Every form of image name, drawn at scale 1 and 2: at 2 Qt looks on disk for
+        // "<name>@2x.<ext>" unless the name lives in its in-memory resource tree.
+        n.brief = QStringLiteral("<img src=\"rel.png\"><img src='/tmp/x.jpg'><img><img src=\"http://h/p.gif\">"
+                                 "<img src=\"file:///tmp/y.png\"><img src=\":/icons/z.png\">text");
         kit.random.push(0.1f);
         QPointer<PopNotice> web = kit.shown(n);
         QCOMPARE(kit.pictures.asked, QStringList{"http://pic.example/a%20b.png"});
         QCOMPARE(kit.pictures.sizes, QList<QSize>{QSize(100, 100)}); // decoded to the shown size
-        QTRY_VERIFY(hasColour(web->grab().toImage(), Qt::red));
+        auto* view = web->findChild<NoticeBrowser*>();
+        for (const qreal scale : {1.0, 2.0}) {
+            QImage drawn(view->viewport()->size() * scale, QImage::Format_RGB32);
+            drawn.setDevicePixelRatio(scale);
+            view->viewport()->render(&drawn);
+            QVERIFY(hasColour(drawn, Qt::red)); // the fetched picture still finds its way
+            QStringList names;
+            for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+                for (auto it = block.begin(); !it.atEnd(); ++it)
+                    if (it.fragment().charFormat().isImageFormat())
+                        names << it.fragment().charFormat().toImageFormat().name();
+            QCOMPARE(names.size(), 7);
+            for (const QString& name : names)
+                QVERIFY2(name.startsWith(":/"), qPrintable(name));
+        }
         delete web;
     }
 
