@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include "BodyMarkup.h"
 #include "FailurePolicy.h"
 #include "HistoryMarkup.h"
 #include "HistoryTable.h"
@@ -99,7 +100,8 @@ void MessageBox::ShowPage(const QVariant& n) {
         m_pageUrls.clear();
         for (const HistoryRow& row : rows)
             m_pageUrls.append(row.UrlStr);
-        m_pageHtml = HistoryMarkup::PageDocument(HistoryMarkup::EntryList(rows));
+        // A head-only tag in a stored brief or kind would hide every entry after it.
+        m_pageHtml = HistoryMarkup::PageDocument(BodyMarkup::withoutHeadTags(HistoryMarkup::EntryList(rows)));
         m_browser->setHtml(renderedPage(m_pageHtml));
         WindowFit::growToFit(this);
     });

@@ -1,5 +1,6 @@
 #include "PopNotice.h"
 
+#include "BodyMarkup.h"
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
 #include "LinkLabel.h"
@@ -187,7 +188,9 @@ void PopNotice::load(const pugi::xml_document* notice) {
 void PopNotice::render() {
     const QString linkColour = NoticeMarkup::ColorToHtmlHex(m_title->palette().color(QPalette::WindowText));
     const QString backColour = NoticeMarkup::ColorToHtmlHex(palette().color(QPalette::Window));
-    const QString fragment = NoticeMarkup::NoticeFragment(linkColour, m_noticeUrl, m_picture, m_brief);
+    // A head-only tag in the brief would hide the rest of it.
+    const QString fragment =
+        BodyMarkup::withoutHeadTags(NoticeMarkup::NoticeFragment(linkColour, m_noticeUrl, m_picture, m_brief));
     m_pageHtml = NoticeMarkup::WithBody(NoticeMarkup::NoticePage(backColour), SysPublicCls::HtmlSelfEnCode(fragment));
     m_browser->setHtml(m_pageHtml);
 }

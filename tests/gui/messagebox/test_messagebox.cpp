@@ -146,6 +146,15 @@ private Q_SLOTS:
         QCOMPARE(kit.one("select Status from HistoryNews"), QStringLiteral("1"));
     }
 
+    // A head-only tag in a stored brief hides none of its text.
+    void headTagInABriefHidesNothing() {
+        BoxKit kit;
+        kit.history.StoreNotice(QStringLiteral("公告"), QStringLiteral("Title"), QStringLiteral("http://n.example/2"),
+                                QStringLiteral("<link href=x>the brief"), kit.clock.now(), QStringLiteral("S2"));
+        auto box = kit.open();
+        QVERIFY(box->findChild<HistoryBrowser*>("NewListWebBrowser")->toPlainText().contains("the brief"));
+    }
+
     void entriesLookAsWrittenAndTakeTheKeyboard() {
         BoxKit kit;
         kit.store("First", "http://n.example/1", "S1");

@@ -511,6 +511,37 @@ private Q_SLOTS:
         delete web;
     }
 
+    // A tag that belongs in a page's head hides nothing of the brief: the text after it
+    // shows; a closed one goes with its content.
+    void headTagsHideNothing_data() {
+        QTest::addColumn<QString>("brief");
+        QTest::addColumn<QString>("shown");
+        const std::pair<const char*, const char*> rows[] = {
+            {"a<link rel=\"stylesheet\" href=\"x.css\">b", "ab"},
+            {"a< LINK\nhref=x>b", "ab"},        // any case, spaced
+            {"a<\"link\">b", "ab"},             // a quoted name
+            {"a<l&#105;nk>b", "ab"},            // a character reference
+            {"a<meta content=\"x>y\">b", "ab"}, // a '>' inside quotes
+            {"a<head>b</head>c", "abc"},
+            {"a<title>b", "ab"},
+            {"a<style>b", "ab"},
+            {"a<!-- <script> -->b<script>c</script>d", "abd"}, // not read inside a comment
+            {"<links>a</links><b>b</b>", "ab"},                // other names stay
+        };
+        for (const auto& [brief, shown] : rows)
+            QTest::newRow(brief) << QString::fromUtf8(brief) << QString::fromUtf8(shown);
+    }
+    void headTagsHideNothing() {
+        QFETCH(QString, brief);
+        QFETCH(QString, shown);
+        PopKit kit;
+        NoticeText n;
+        n.brief = brief;
+        QPointer<PopNotice> pop = kit.shown(n);
+        QCOMPARE(pop->findChild<NoticeBrowser*>()->toPlainText().trimmed(), shown);
+        delete pop;
+    }
+
     // A quote in the address cannot end the link's href early: the brief's link opens
     // exactly what the title opens, and the row keeps the address as received.
     void addressIsEncodedInTheMarkup() {
