@@ -75,7 +75,7 @@ done
 extra_rows=$XS_DIR/extra-rows extra_verdicts=$XS_DIR/extra-verdicts
 : >"$extra_rows"
 : >"$extra_verdicts"
-for part in notice-rise long-run; do
+for part in notice-rise long-run picture-memory; do
     [[ -x $here/$part.sh ]] || continue
     e2e_note "running $part.sh"
     if "$here/$part.sh" "$build" >"$XS_DIR/$part.out"; then
