@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Shared steps of the end-to-end tests: a fresh X session (x-session.sh), a copy of
 # the built program folder with the demo stand-ins beside the program (the demo
-# vendor service, player and updater), and small checks that wait by polling with a
-# time limit.
+# vendor service, player and updater), notices and user databases made to order,
+# and checks that wait by polling with a time limit.
 #
-#   . e2e-lib.sh; e2e_init <build/bin> [seconds]; ...; e2e_pass
+#   . e2e-lib.sh; e2e_init <build/bin> SECONDS BINARY...; ...; e2e_pass
 #
-# Exit codes: 0 passed, 1 failed, 77 skipped (a binary of ours is not built yet).
+# Exit codes: 0 passed, 1 failed. Nothing skips: what is missing fails the test.
 
 set -uo pipefail
 
@@ -68,91 +68,90 @@ e2e_eventually() {
 e2e_never() {
     local limit=$1 what=$2
     shift 2
-    local deadline=$((SECONDS + limit))
-    while ((SECONDS < deadline)); do
-        if "$@" >/dev/null 2>&1; then
-            e2e_fail "$what"
-        fi
-        sleep 0.1
-    done
+    ! xs_wait "$limit" "$what" "$@" 2>/dev/null || e2e_fail "$what"
 }
 
-# e2e_need NAME...: skip (77) when one of our binaries (program or stand-in) is not built.
+# e2e_settled PAUSE COMMAND...: prints the command's output when two runs PAUSE
+# seconds apart agree (a look or a place that has come to rest).
+e2e_settled() {
+    local pause=$1 a b
+    shift
+    a=$("$@") || return 1
+    sleep "$pause"
+    b=$("$@") || return 1
+    [[ -n $a && $a == "$b" ]] && echo "$a"
+}
+
+# e2e_need TOOL...: every tool must be installed (scripts/install-deps.sh installs them).
 e2e_need() {
-    local name
-    for name in "$@"; do
-        if [[ ! -x $E2E_BUILD_BIN/$name && ! -x $E2E_DEMO_BIN/$name ]]; then
-            e2e_note "SKIP: $name is built neither in $E2E_BUILD_BIN nor in $E2E_DEMO_BIN"
-            exit 77
-        fi
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || e2e_fail "missing tool $tool (scripts/install-deps.sh installs it)"
     done
 }
 
-# e2e_lay_out_program: a fresh copy of the built program folder in $E2E_PROG, with no
-# user data, and the demo stand-ins beside it where the tray looks for the player.
-e2e_lay_out_program() {
+# e2e_init BUILD_BIN SECONDS BINARY...: checks the binaries, starts the X session (or,
+# with E2E_DESKTOP set, only the private folders: the desktop brings its own display)
+# and a watchdog, and lays out a private program folder.
+e2e_init() {
+    E2E_BUILD_BIN=$(cd "$1" 2>/dev/null && pwd) || e2e_fail "no program folder $1"
     E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
+    local limit=$2 name
+    shift 2
+    for name in "$@"; do
+        [[ -x $E2E_BUILD_BIN/$name || -x $E2E_DEMO_BIN/$name ]] ||
+            e2e_fail "$name is built neither in $E2E_BUILD_BIN nor in $E2E_DEMO_BIN"
+    done
+    e2e_need sqlite3 xwininfo xprop xdotool
+    if [[ -n ${E2E_DESKTOP:-} ]]; then
+        xs_private_session "$(mktemp -d "${TMPDIR:-/tmp}/vt-desktop.XXXXXX")"
+        unset DISPLAY XAUTHORITY QT_QPA_PLATFORM
+        export GSETTINGS_BACKEND=memory
+        # Services the bus starts on demand get this session's folders, never the real home's.
+        dbus-update-activation-environment --all >/dev/null 2>&1 || e2e_fail "could not set the bus's activation environment"
+    else
+        xs_start || e2e_fail "the X session did not come up"
+    fi
+    # The test's own time limit, below ctest's, so the teardown always runs.
+    (
+        sleep "$limit"
+        echo "[$E2E_NAME] time limit of ${limit}s reached" >&2
+        kill -TERM $$ 2>/dev/null
+    ) &
+    XS_PIDS+=($!)
+
+    # A fresh copy of the built program folder with no user data, and the demo
+    # stand-ins beside it where the tray looks for the player.
+    E2E_PROG=$XS_DIR/prog
     mkdir -p "$E2E_PROG"
     (cd "$E2E_BUILD_BIN" && tar --exclude='./Users/*/Info.db-journal' --exclude='./*.debug' -cf - .) | (cd "$E2E_PROG" && tar -xf -)
     find "$E2E_PROG/Users" -mindepth 1 -maxdepth 1 -type d ! -name 'All Users' -exec rm -rf {} + 2>/dev/null
     rm -f "$E2E_PROG/Users/All Users/Sys.ini"
-    if [[ -d $E2E_DEMO_BIN ]]; then
-        cp -p "$E2E_DEMO_BIN"/* "$E2E_PROG"/ || e2e_fail "could not copy the demo stand-ins"
-    fi
-}
-
-# e2e_watchdog SECONDS: the test's own time limit, below ctest's, so the teardown
-# always runs.
-e2e_watchdog() {
-    (
-        sleep "$1"
-        echo "[$E2E_NAME] time limit of ${1}s reached" >&2
-        kill -TERM $$ 2>/dev/null
-    ) &
-    XS_PIDS+=($!)
-}
-
-# e2e_menus: the tray's menus on screen, override-redirect windows of the tray that
-# are neither the icon nor a tooltip.
-e2e_menus() {
-    local w icons
-    icons=$(e2e_icons | xargs -r printf '%d\n')
-    for w in $(e2e_tray_windows); do
-        grep -qx "$w" <<<"$icons" && continue
-        e2e_is_override_redirect "$w" || continue
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
-        echo "$w"
-    done
-}
-e2e_menu_open() { [[ -n $(e2e_menus) ]]; }
-
-# e2e_init BUILD_BIN SECONDS BINARY...: checks the binaries, starts the X session
-# and a watchdog, and lays out a private program folder.
-e2e_init() {
-    E2E_BUILD_BIN=$(cd "$1" 2>/dev/null && pwd) || {
-        e2e_note "SKIP: no program folder $1"
-        exit 77
-    }
-    E2E_DEMO_BIN=${E2E_DEMO_BIN:-$(dirname "$E2E_BUILD_BIN")/demo-bin}
-    local limit=$2
-    shift 2
-    e2e_need "$@"
-    for tool in sqlite3 xwininfo xprop; do
-        command -v "$tool" >/dev/null || e2e_fail "missing tool $tool (scripts/install-deps.sh installs it)"
-    done
-    xs_start || e2e_fail "the X session did not come up"
-
-    e2e_watchdog "$limit"
-
-    E2E_PROG=$XS_DIR/prog
-    mkdir -p "$E2E_PROG"
-    # The program folder without what other tests left in its Users folder.
-    e2e_lay_out_program
+    [[ ! -d $E2E_DEMO_BIN ]] || cp -p "$E2E_DEMO_BIN"/* "$E2E_PROG"/ || e2e_fail "could not copy the demo stand-ins"
     export VANTOBEL_PLAY_HOME=$E2E_PROG
-    # Every demo player, also one the tray starts, records its commands here.
-    export VANTOBEL_PLAYER_LOG=$XS_DIR/player-commands.log
+    # Every demo player and updater, also one the tray starts, records its commands here.
+    export VANTOBEL_PLAYER_LOG=$XS_DIR/player-commands.log VANTOBEL_UPDATER_LOG=$XS_DIR/updater-commands.log
     : >"$VANTOBEL_PLAYER_LOG"
     export VANTOBEL_TRAY_TICK_MS=${VANTOBEL_TRAY_TICK_MS:-5}
+}
+
+# e2e_notices FILE KIND [TITLE PATH TYPE TIMES]...: a notices file for the demo service,
+# handing out each notice TIMES times in a row (an empty title and path: the empty notice).
+e2e_notices() {
+    local file=$1 kind=$2 i
+    shift 2
+    {
+        echo '<?xml version="1.0" encoding="utf-8"?>'
+        echo '<Notices>'
+        while (($# >= 4)); do
+            for ((i = 0; i < $4; i++)); do
+                printf '  <Notice kind="%s"><Title>%s</Title><Url>%s</Url><Pic></Pic><Brief>简介：%s</Brief><TypeStr>%s</TypeStr>%s\n' \
+                    "$kind" "$1" "$2" "$1" "$3" '<CrowdType>全部</CrowdType><Area>全国</Area><TimeAxes>2026-03-01 08:00:00</TimeAxes></Notice>'
+            done
+            shift 4
+        done
+        echo '</Notices>'
+    } >"$file"
 }
 
 # e2e_service [NOTICES_FILE [OPTION...]]: starts the demo vendor service on a free port
@@ -162,6 +161,7 @@ e2e_service() {
     [[ -n ${1:-} ]] && args+=(--notices "$1")
     (($# > 1)) && args+=("${@:2}")
     xs_spawn service "$E2E_PROG/vantobel-vendor-service" "${args[@]}"
+    E2E_SERVICE_PID=${XS_PIDS[-1]}
     e2e_eventually 15 "the vendor service to listen" grep -q 'listening on http://127.0.0.1:[0-9]' "$XS_DIR/log/service.log"
     E2E_PORT=$(sed -n 's|.*listening on http://127.0.0.1:\([0-9]*\).*|\1|p' "$XS_DIR/log/service.log" | head -n1)
     local settings=$E2E_PROG/Bin/Settings.xml
@@ -172,6 +172,9 @@ e2e_service() {
 
 # How many notice requests the service has answered.
 e2e_notice_requests() { grep -c 'GET /notice?' "$XS_DIR/log/service.log" 2>/dev/null || true; }
+
+# e2e_parent NAME: the command line of the parent player's user NAME.
+e2e_parent() { echo "/u|||E2E|||p1|||$1|||secret|||p4|||p5|||p6|||p7"; }
 
 # e2e_tray ARGS...: starts the tray from the copied folder (the first copy, in the background).
 e2e_tray() {
@@ -190,8 +193,9 @@ e2e_running() { kill -0 "$1" 2>/dev/null && [[ $(ps -o stat= -p "$1" 2>/dev/null
 e2e_icons() { xs_tray_icons VantobelPlayTray; }
 e2e_icon_count() { e2e_icons | grep -c . || true; }
 e2e_has_icon() { [[ $(e2e_icon_count) -ge 1 ]]; }
+e2e_no_icon() { [[ $(e2e_icon_count) == 0 ]]; }
 
-# e2e_wait_icon: waits for exactly one embedded icon and sets E2E_ICON.
+# e2e_wait_icon: waits for an embedded icon and sets E2E_ICON.
 e2e_wait_icon() {
     e2e_eventually 20 "the tray icon to be embedded in trayer's panel" e2e_has_icon
     E2E_ICON=$(e2e_icons | head -n1)
@@ -204,7 +208,7 @@ e2e_tray_windows() { xdotool search --onlyvisible --class VantobelPlayTray 2>/de
 e2e_window_geometry() {
     xwininfo -id "$1" 2>/dev/null | awk '
         /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+        /Width:/ {w=$NF} /Height:/ {h=$NF} END {if (h != "") print x, y, w, h}'
 }
 
 # e2e_player: starts the demo player and waits for its link socket.
@@ -218,40 +222,47 @@ e2e_player() {
 e2e_player_got() { grep -qxF -- "$1" "$VANTOBEL_PLAYER_LOG"; }
 e2e_player_lines() { grep -c . "$VANTOBEL_PLAYER_LOG" 2>/dev/null || true; }
 
-# Fresh Info.db for a user, copied from the template, so a test can set settings first.
+# e2e_user_db USER [keep]: a fresh Info.db for the user, copied from the template, so a
+# test can set settings first; with "keep" no notice closes by itself (to be counted).
 e2e_user_db() {
-    local user=${1:-guest}
+    local user=${1:-guest} db
+    db=$E2E_PROG/Users/$user/Info.db
     mkdir -p "$E2E_PROG/Users/$user"
-    cp "$E2E_PROG/Users/All Users/Info.db" "$E2E_PROG/Users/$user/Info.db"
-    echo "$E2E_PROG/Users/$user/Info.db"
+    cp "$E2E_PROG/Users/All Users/Info.db" "$db"
+    [[ ${2:-} != keep ]] || e2e_sql "$db" "delete from SoftSettings where FieldStr like 'PopAutoClose%'"
+    echo "$db"
 }
 
 e2e_sql() { sqlite3 -batch -noheader "$1" "$2" 2>/dev/null; }
+e2e_rows() { e2e_sql "$1" "select count(*) from HistoryNews${2:+ where $2}"; }
 
 # e2e_link_send TOPIC COMMAND: one command over the player link, as another program.
 e2e_link_send() { timeout 20 perl "$E2E_HERE/link-send.pl" "$@"; }
-e2e_tray_send() { e2e_link_send 'VantobelPlayTray|VantobelPlayTrayDDEForm' "$1"; }
 
 # e2e_quit_tray: "/exit" over the link; the tray must end by itself.
 e2e_quit_tray() {
-    e2e_tray_send /exit || e2e_fail "the tray did not accept /exit"
+    e2e_link_send 'VantobelPlayTray|VantobelPlayTrayDDEForm' /exit || e2e_fail "the tray did not accept /exit"
     e2e_eventually 15 "the tray to end after /exit" eval '! e2e_running "$E2E_TRAY_PID"'
 }
 
-e2e_is_override_redirect() { xwininfo -id "$1" 2>/dev/null | grep -q 'Override Redirect State: yes'; }
-
-# The tray's managed top-level windows on screen (pop-ups, boxes, dialogs): no menus,
-# no tooltips, no icon.
-e2e_managed_windows() {
+# e2e_windows managed|menus: the tray's managed top-level windows on screen (pop-ups,
+# boxes, dialogs), or its menus (override-redirect, no tooltip); never the icon.
+e2e_windows() {
     local w icons
     icons=$(e2e_icons | xargs -r printf '%d\n')
     for w in $(e2e_tray_windows); do
         grep -qx "$w" <<<"$icons" && continue
-        e2e_is_override_redirect "$w" && continue
-        echo "$w"
+        if xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes'; then
+            [[ $1 == menus ]] && ! xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && echo "$w"
+        else
+            [[ $1 == managed ]] && echo "$w"
+        fi
     done
 }
-e2e_managed_count() { e2e_managed_windows | grep -c . || true; }
+e2e_managed_windows() { e2e_windows managed; }
+e2e_managed_count() { e2e_windows managed | grep -c . || true; }
+e2e_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
+e2e_menu_open() { [[ -n $(e2e_windows menus) ]]; }
 
 # Pixels of a window, as a digest (the icon's look).
 e2e_look() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
@@ -263,9 +274,18 @@ e2e_click_icon() {
     local now gap
     now=$(($(date +%s%N) / 1000000))
     gap=$((now - E2E_LAST_CLICK_MS))
-    if ((gap < 700)); then
-        sleep "0.$(printf '%03d' $((700 - gap)))"
-    fi
+    ((gap >= 700)) || sleep "0.$(printf '%03d' $((700 - gap)))"
     xdotool mousemove --window "$E2E_ICON" 11 11 click "$1"
     E2E_LAST_CLICK_MS=$(($(date +%s%N) / 1000000))
+}
+
+# e2e_popup_rests_bottom_right ID: the window has come to rest at the bottom right of
+# the screen, clear of its lower edge (the frame adds a few pixels; 430 twips, about
+# 29 px, stay free below the window).
+e2e_popup_rests_bottom_right() {
+    local x y w h sw sh
+    read -r x y w h <<<"$(e2e_settled 0.4 e2e_window_geometry "$1")"
+    read -r sw sh <<<"$(xdotool getdisplaygeometry)"
+    [[ -n $h ]] && ((w > 150 && h > 100 && sw - x - w >= 0 && sw - x - w <= 12 &&
+        sh - y - h >= 25 && sh - y - h <= 70))
 }

@@ -1,71 +1,57 @@
 #!/usr/bin/env bash
 # Road of one notice: the service's notice becomes one unread history row and one
-# pop-up that rises to the bottom right of the screen; the same notice offered
-# again adds neither a row nor a window.
+# pop-up that rises to the bottom right of the screen, stays above other windows and
+# never takes the keyboard focus from the window the user types in; the same notice
+# offered again adds neither a row nor a window. Under do-not-disturb a notice is
+# still stored (unread), but no pop-up stays on screen.
 . "$(dirname "$0")/e2e-lib.sh"
-e2e_init "$1" 80 VantobelPlayTray vantobel-vendor-service
+e2e_init "$1" 150 VantobelPlayTray vantobel-vendor-service
+e2e_need xmessage
 
-cat >"$XS_DIR/notices.xml" <<'XML'
-<?xml version="1.0" encoding="utf-8"?>
-<Notices>
-  <Notice kind="user">
-    <Title>端到端测试公告</Title><Url>/news/e2e-road</Url><Pic></Pic>
-    <Brief>这条公告走完从服务到弹窗的整条路。</Brief><TypeStr>公告</TypeStr>
-    <CrowdType>全部</CrowdType><Area>全国</Area><TimeAxes>2026-03-01 08:00:00</TimeAxes>
-  </Notice>
-  <Notice kind="user">
-    <Title>端到端测试公告</Title><Url>/news/e2e-road</Url><Pic></Pic>
-    <Brief>同一条公告再来一次。</Brief><TypeStr>公告</TypeStr>
-    <CrowdType>全部</CrowdType><Area>全国</Area><TimeAxes>2026-03-01 08:00:00</TimeAxes>
-  </Notice>
-</Notices>
-XML
+# Every kind is handed the same notice twice, then the empty notice.
+e2e_notices "$XS_DIR/notices.xml" all 端到端测试公告 /news/e2e-road 公告 2
 e2e_service "$XS_DIR/notices.xml"
+db=$(e2e_user_db roaduser keep)
 
-# Announcements that never close by themselves, so the window can be measured.
-db=$(e2e_user_db roaduser)
-e2e_sql "$db" "delete from SoftSettings where FieldStr like 'PopAutoClose%'"
+# The window the user types in, where the pop-up will appear over it.
+xs_spawn typing xmessage -name vt-typing -geometry 600x400+600+300 "typing here"
+typing_window() { xdotool search --onlyvisible --classname '^vt-typing$' 2>/dev/null | head -n1; }
+e2e_eventually 10 "the typing window" eval '[[ -n $(typing_window) ]]'
+typing=$(typing_window)
+xdotool windowactivate --sync "$typing" >/dev/null 2>&1
+active_is_typing() { [[ $(xdotool getactivewindow 2>/dev/null) == "$typing" ]]; }
+e2e_eventually 10 "the typing window to hold the focus" active_is_typing
 
 export VANTOBEL_TRAY_ONLINE=1
-e2e_tray '/u|||E2E|||p1|||roaduser|||secret|||p4|||p5|||p6|||p7'
+e2e_tray "$(e2e_parent roaduser)"
 e2e_wait_icon
-
-rows() { e2e_sql "$db" "select count(*) from HistoryNews"; }
-has_one_row() { [[ $(rows) == 1 ]]; }
-e2e_eventually 30 "the notice to be stored in HistoryNews" has_one_row
+e2e_eventually 30 "the notice to be stored in HistoryNews" eval '(($(e2e_rows "$db") == 1))'
 e2e_check "the request names the parent player's kind" grep -q 'GET /notice?TypeStr=user&TimeAxes= ' "$XS_DIR/log/service.log"
-
 row=$(e2e_sql "$db" "select TypeStr||'|'||Title||'|'||UrlStr||'|'||Status from HistoryNews")
 [[ $row == "公告|端到端测试公告|http://127.0.0.1:$E2E_PORT/news/e2e-road|0" ]] || e2e_fail "stored row is '$row'"
 
-has_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
-e2e_eventually 15 "one pop-up window" has_one_popup
+e2e_eventually 15 "one pop-up window" e2e_one_popup
 popup=$(e2e_managed_windows)
-
-# It rises in steps and stops at the bottom right, clear of the screen's lower edge.
-at_rest() {
-    local a b
-    a=$(e2e_window_geometry "$popup")
-    sleep 0.3
-    b=$(e2e_window_geometry "$popup")
-    [[ -n $a && $a == "$b" ]]
-}
-e2e_eventually 15 "the pop-up to come to rest" at_rest
-read -r x y w h <<<"$(e2e_window_geometry "$popup")"
-screen_w=$(xdotool getdisplaygeometry | cut -d' ' -f1)
-screen_h=$(xdotool getdisplaygeometry | cut -d' ' -f2)
-e2e_note "pop-up at ${x},${y} ${w}x${h} on ${screen_w}x${screen_h}"
-((w > 150 && h > 100)) || e2e_fail "pop-up too small: ${w}x${h}"
-right=$((screen_w - x - w))
-bottom=$((screen_h - y - h))
-# The frame adds a few pixels; 430 twips (about 29 px) stay free below the window.
-((right >= 0 && right <= 12)) || e2e_fail "pop-up not at the right edge (${right}px left over)"
-((bottom >= 25 && bottom <= 70)) || e2e_fail "pop-up not resting just above the bottom edge (${bottom}px below)"
+e2e_never 4 "the pop-up took the focus from the typing window" eval '! active_is_typing'
+e2e_check "the pop-up is kept above other windows" eval '[[ $(xprop -id "$popup" _NET_WM_STATE) == *_NET_WM_STATE_ABOVE* ]]'
+e2e_eventually 15 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup"
+e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
 
 # Two more polls: the same notice again, then the empty one.
-enough_polls() { (($(e2e_notice_requests) >= 3)); }
-e2e_eventually 30 "two more notice polls" enough_polls
-e2e_check "the same notice again adds no row" has_one_row
-e2e_check "the same notice again opens no window" has_one_popup
+e2e_eventually 30 "two more notice polls" eval '(($(e2e_notice_requests) >= 3))'
+e2e_check "the same notice again adds no row" eval '(($(e2e_rows "$db") == 1))'
+e2e_check "the same notice again opens no window" e2e_one_popup
+e2e_quit_tray
+
+# Do-not-disturb, for the baby player's user.
+db=$(e2e_user_db quietbaby keep)
+e2e_sql "$db" "replace into SoftSettings (FieldStr, DataStr) values ('AllMessagePeaceful', '1')"
+e2e_tray '/b|||E2E|||quietbaby|||b2|||secret|||b4|||b5|||b6|||b7'
+e2e_wait_icon
+e2e_eventually 30 "the notice to be stored although do-not-disturb is on" eval '(($(e2e_rows "$db" Status=0) == 1))'
+e2e_check "the request names the baby player's kind" grep -q 'GET /notice?TypeStr=baby&TimeAxes= ' "$XS_DIR/log/service.log"
+# The window may be mapped for a moment before its activation closes it.
+e2e_eventually 5 "the pop-up to close under do-not-disturb" eval '(($(e2e_managed_count) == 0))'
+e2e_never 2 "a pop-up showed up under do-not-disturb" eval '(($(e2e_managed_count) > 0))'
 e2e_check "the tray still runs" e2e_running "$E2E_TRAY_PID"
 e2e_pass

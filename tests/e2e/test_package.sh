@@ -7,9 +7,7 @@
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$1" 280 VantobelPlayTray vantobel-vendor-service
 build=$(dirname "$E2E_BUILD_BIN")
-for tool in cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli identify; do
-    command -v "$tool" >/dev/null || e2e_fail "missing tool $tool (scripts/install-deps.sh installs it)"
-done
+e2e_need cpack dpkg-deb dpkg-shlibdeps lintian desktop-file-validate appstreamcli identify
 
 # --- cmake --install
 inst=$XS_DIR/inst
@@ -68,16 +66,7 @@ grep -q '^Usage: VantobelPlayTray' <<<"$out" || e2e_fail "-h printed '$out'"
 
 # --- the unpacked program, run as an ordinary user who cannot write its folder
 notices=$XS_DIR/notices.xml
-cat >"$notices" <<'XML'
-<?xml version="1.0" encoding="utf-8"?>
-<Notices>
-  <Notice kind="user">
-    <Title>安装包里的程序</Title><Url>/news/e2e-package</Url><Pic></Pic>
-    <Brief>从安装包解开后照样运行。</Brief><TypeStr>公告</TypeStr>
-    <CrowdType>全部</CrowdType><Area>全国</Area><TimeAxes>2026-03-01 08:00:00</TimeAxes>
-  </Notice>
-</Notices>
-XML
+e2e_notices "$notices" user 安装包里的程序 /news/e2e-package 公告 1
 e2e_service "$notices"
 sed -i "s|https\?://[^/\"]*|http://127.0.0.1:$E2E_PORT|g" "$root/usr/lib/vantobel-play/Bin/Settings.xml"
 
@@ -98,15 +87,13 @@ export HOME=$user/home XDG_CONFIG_HOME=$user/config XDG_DATA_HOME=$user/data XDG
 export XDG_RUNTIME_DIR=$user/runtime VANTOBEL_LINK_DIR=$user/runtime VANTOBEL_TRAY_ONLINE=1
 unset VANTOBEL_PLAY_HOME
 touch "$XS_DIR/started"
-xs_spawn tray "${run_as[@]}" "$tray" '/u|||E2E|||p1|||pkguser|||secret|||p4|||p5|||p6|||p7'
+xs_spawn tray "${run_as[@]}" "$tray" "$(e2e_parent pkguser)"
 E2E_TRAY_PID=${XS_PIDS[-1]}
 e2e_wait_icon
 
 db=$XDG_DATA_HOME/VantobelPlayTray/Users/pkguser/Info.db
-stored() { [[ $(e2e_sql "$db" "select count(*) from HistoryNews where UrlStr like '%/news/e2e-package'") == 1 ]]; }
-e2e_eventually 30 "the notice to be stored below \$XDG_DATA_HOME" stored
-has_popup() { [[ $(e2e_managed_count) == 1 ]]; }
-e2e_eventually 15 "the notice to pop up" has_popup
+e2e_eventually 30 "the notice to be stored below \$XDG_DATA_HOME" eval '(($(e2e_rows "$db") == 1))'
+e2e_eventually 15 "the notice to pop up" e2e_one_popup
 popup=$(e2e_managed_windows)
 # grep reads the whole icon dump: an early exit would fail the pipe under pipefail.
 has_icon() { (($(xprop -id "$popup" _NET_WM_ICON 2>/dev/null | grep -c 'Icon (') >= 1)); }

@@ -6,14 +6,12 @@
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$1" 90 VantobelPlayTray VantobelPlay vantobel-vendor-service
 
-printf '<?xml version="1.0" encoding="utf-8"?>\n<Notices/>\n' >"$XS_DIR/notices.xml"
+e2e_notices "$XS_DIR/notices.xml" user
 e2e_service "$XS_DIR/notices.xml"
 export VANTOBEL_TRAY_ONLINE=1
 
 baby='b1|||baby|||bsecret|||b4|||b5|||b6|||b7'
 parent='p1|||parent|||psecret|||p4|||p5|||p6|||p7'
-one_icon() { [[ $(e2e_icon_count) == 1 ]]; }
-no_icon() { [[ $(e2e_icon_count) == 0 ]]; }
 
 e2e_player
 e2e_tray "/b|||E2E|||$baby"
@@ -38,7 +36,7 @@ e2e_tray_again "/u|||E2E|||$parent"
 status=$?
 ((status != 124 && status < 128)) || e2e_fail "the second start did not end by itself (status $status)"
 e2e_check "the first tray still runs" e2e_running "$E2E_TRAY_PID"
-e2e_check "still exactly one icon" one_icon
+e2e_check "still exactly one icon" eval '(($(e2e_icon_count) == 1))'
 before=$(e2e_player_lines)
 e2e_click_icon 1
 e2e_eventually 15 "the player to receive /U with the parent's fields" e2e_player_got "/U|||$parent"
@@ -56,7 +54,7 @@ e2e_eventually 10 "the started player to listen" test -S "$XDG_RUNTIME_DIR/Vanto
 # goes, Sys.ini keeps the served player, and the player is not told to exit.
 e2e_tray_again /exit
 e2e_eventually 15 "the tray to end after /exit" eval '! e2e_running "$E2E_TRAY_PID"'
-e2e_eventually 10 "the icon to go with the tray" no_icon
+e2e_eventually 10 "the icon to go with the tray" e2e_no_icon
 sysini="$E2E_PROG/Users/All Users/Sys.ini"
 e2e_check "Sys.ini written" test -f "$sysini"
 [[ $(cat "$sysini") == $'TrayDefaultType=ParentPlayer\r' ]] || e2e_fail "Sys.ini holds '$(od -c "$sysini" | head -3)'"

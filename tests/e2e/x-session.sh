@@ -4,8 +4,7 @@
 # HOME/XDG/runtime folder, no session bus, and a stand-in browser that records
 # the addresses it is asked to open.
 #
-# Sourced:   . x-session.sh; xs_start; ...; (xs_stop runs on exit)
-# Run:       x-session.sh [--keep] -- command args...   (runs the command inside)
+#   . x-session.sh; xs_start; ...   (xs_stop runs on exit)
 #
 # After xs_start: DISPLAY, HOME, XDG_*, XDG_RUNTIME_DIR, VANTOBEL_LINK_DIR, PATH and BROWSER point
 # into $XS_DIR; $XS_DIR/browser.log gets one line per opened address;
@@ -72,10 +71,7 @@ xs_stop() {
     for pid in $(xs_tagged_pids); do
         kill -KILL "$pid" 2>/dev/null || true
     done
-    for pid in "${XS_PIDS[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
-    XS_PIDS=()
+    xs_kill_started
     if [[ -n $XS_DIR && -z ${XS_KEEP:-} ]]; then
         rm -rf "$XS_DIR"
     elif [[ -n $XS_DIR ]]; then
@@ -130,14 +126,11 @@ EOF
 
 # xs_start [WIDTHxHEIGHT]
 xs_start() {
-    local geometry=${1:-1280x800}
-    local tool
-    for tool in Xvfb openbox trayer xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            xs_log "missing $tool (scripts/install-deps.sh installs it)"
-            return 1
-        fi
-    done
+    local geometry=${1:-1280x800} attempt
+    if ! command -v Xvfb openbox trayer xdotool >/dev/null; then
+        xs_log "missing one of Xvfb, openbox, trayer, xdotool (scripts/install-deps.sh installs them)"
+        return 1
+    fi
 
     xs_private_session "$(mktemp -d "${TMPDIR:-/tmp}/vt-xsession.XXXXXX")"
     # Without a bus Qt uses the XEmbed tray that trayer hosts, and starts no bus of its own.
@@ -146,7 +139,6 @@ xs_start() {
 
     # Other programs on this machine may start X servers at the same moment, so a
     # display that fails to come up whole is dropped and another one tried.
-    local attempt
     for attempt in 1 2 3 4; do
         if xs_bring_up "$geometry"; then
             export XS_TRAY_PANEL
@@ -186,25 +178,27 @@ xs_free_display() {
     return 1
 }
 
-xs_bring_up() {
-    local geometry=$1 n xvfb
+# xs_xvfb GEOMETRY: Xvfb on a free display. Ours only when our server still runs once
+# the display answers (a server that lost the race for the number ends at once).
+xs_xvfb() {
+    local n
     n=$(xs_free_display) || return 1
-    Xvfb ":$n" -screen 0 "${geometry}x24" -nolisten tcp -noreset >>"$XS_DIR/log/Xvfb.log" 2>&1 &
     # -noreset: otherwise the server resets when the probe below disconnects, and
     # the next client to connect in that moment is turned away.
-    xvfb=$!
-    XS_PIDS+=($xvfb)
+    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp -noreset >>"$XS_DIR/log/Xvfb.log" 2>&1 &
+    XS_XVFB_PID=$!
+    XS_PIDS+=($XS_XVFB_PID)
     export DISPLAY=:$n
-    # Ours only when our server still runs once the display answers (a server that
-    # lost the race for the number ends at once).
-    xs_wait 10 "display $DISPLAY" xs_display_up || return 1
-    kill -0 "$xvfb" 2>/dev/null || return 1
+    xs_wait 10 "display $DISPLAY" xs_display_up && kill -0 "$XS_XVFB_PID" 2>/dev/null
+}
 
+xs_bring_up() {
+    xs_xvfb "$1" || return 1
     xs_spawn openbox openbox --sm-disable
     xs_wait 10 "openbox to manage the screen" xs_wm_up || return 1
     xs_spawn trayer trayer --edge top --align right --widthtype request --height 24 --SetDockType true
     xs_wait 10 "trayer's panel" xs_find_panel || return 1
-    kill -0 "$xvfb" 2>/dev/null
+    kill -0 "$XS_XVFB_PID" 2>/dev/null
 }
 
 # The icon windows embedded in trayer's panel (the clients inside its sockets),
@@ -216,20 +210,3 @@ xs_tray_icons() {
         awk -v name="$name" '$1 ~ /^0x/ && $0 ~ /\(".*"\)/ && (name == "" || index($0, name)) {print $1}'
 }
 
-if [[ ${BASH_SOURCE[0]} == "$0" ]]; then
-    set -euo pipefail
-    while (($#)); do
-        case $1 in
-        --keep) XS_KEEP=1 ;;
-        --) shift; break ;;
-        *) break ;;
-        esac
-        shift
-    done
-    xs_start
-    if (($#)); then
-        "$@"
-    else
-        xs_log "no command given; the session ends now"
-    fi
-fi

@@ -20,9 +20,8 @@ fi
 . "$FL_HERE/../e2e-lib.sh"
 
 # Prompts are message boxes titled like the program (their text cannot be read from
-# outside on X11); a pop-up is titled with its notice's kind, or this without one.
+# outside on X11); a pop-up is titled with its notice's kind.
 FL_APP_TITLE=VantobelPlayTray
-FL_POPUP_TITLE='系统消息！'
 FL_MOUNTS=()
 FL_WINLOG=
 
@@ -56,13 +55,11 @@ fl_init() {
     XS_PIDS+=($!)
 }
 
-# fl_tmpfs DIR SIZE: a small file system on DIR; skips the test when mounting is refused.
+# fl_tmpfs DIR SIZE: a small file system on DIR (root makes it; CI runs as root).
 fl_tmpfs() {
     mkdir -p "$1"
-    if ! mount -t tmpfs -o "size=$2,mode=0755" tmpfs "$1" 2>"$XS_DIR/mount.err"; then
-        e2e_note "SKIP: cannot mount a tmpfs on $1 ($(cat "$XS_DIR/mount.err")); this test needs root and mount rights"
-        exit 77
-    fi
+    mount -t tmpfs -o "size=$2,mode=0755" tmpfs "$1" 2>"$XS_DIR/mount.err" ||
+        e2e_fail "cannot mount a tmpfs on $1 ($(cat "$XS_DIR/mount.err")); this test needs root and mount rights"
     FL_MOUNTS+=("$1")
 }
 
@@ -74,56 +71,27 @@ fl_fill() {
     [[ $(df --output=avail -B1 "$1" | tail -n1 | tr -d ' ') -lt 4096 ]] || e2e_fail "could not fill $1"
 }
 
-# A user database made from the template, where announcements never close by
-# themselves, so every pop-up stays on screen to be counted.
-fl_user_db() {
-    local db
-    db=$(e2e_user_db "$1")
-    e2e_sql "$db" "delete from SoftSettings where FieldStr like 'PopAutoClose%'"
-    echo "$db"
-}
-
-# fl_notices FILE KIND TITLE PATH TYPE TIMES [TITLE PATH TYPE TIMES]...: a notices
-# file handing out each notice TIMES times in a row.
-fl_notices() {
-    local file=$1 kind=$2
-    shift 2
-    {
-        echo '<?xml version="1.0" encoding="utf-8"?>'
-        echo '<Notices>'
-        while (($# >= 4)); do
-            for ((i = 0; i < $4; i++)); do
-                printf '  <Notice kind="%s"><Title>%s</Title><Url>%s</Url><Pic></Pic><Brief>%s</Brief>' \
-                    "$kind" "$1" "$2" "故障测试：$1"
-                printf '<TypeStr>%s</TypeStr><CrowdType>全部</CrowdType><Area>全国</Area>' "$3"
-                printf '<TimeAxes>2026-03-01 08:00:00</TimeAxes></Notice>\n'
-            done
-            shift 4
-        done
-        echo '</Notices>'
-    } >"$file"
-}
-
 # fl_service_again LOGNAME NOTICES_FILE [ARGS...]: replaces the running demo service by
-# another on the same port (other notices, or a fault mode); requests are then counted
-# in log/LOGNAME.log.
+# another on the same port; requests are then counted in log/LOGNAME.log.
 FL_SERVICE_LOG=service
 fl_service_again() {
     local log=$1 notices=$2
     shift 2
-    kill -TERM "$FL_SERVICE_PID" 2>/dev/null
-    wait "$FL_SERVICE_PID" 2>/dev/null
+    kill -TERM "$E2E_SERVICE_PID" 2>/dev/null
+    wait "$E2E_SERVICE_PID" 2>/dev/null
     xs_spawn "$log" "$E2E_PROG/vantobel-vendor-service" --port "$E2E_PORT" --notices "$notices" "$@"
-    FL_SERVICE_PID=${XS_PIDS[-1]}
+    E2E_SERVICE_PID=${XS_PIDS[-1]}
     FL_SERVICE_LOG=$log
     e2e_eventually 15 "the service to listen again" grep -q 'listening on' "$XS_DIR/log/$log.log"
 }
-fl_service() {
-    e2e_service "$@"
-    FL_SERVICE_PID=${XS_PIDS[-1]}
-}
-# Notice requests the current service has answered.
+# Notice requests the current service has answered, and their times (seconds since the epoch).
 fl_requests() { grep -c 'GET /notice?' "$XS_DIR/log/$FL_SERVICE_LOG.log" 2>/dev/null || true; }
+fl_request_times() {
+    local t
+    grep 'GET /notice?' "$XS_DIR/log/$FL_SERVICE_LOG.log" | cut -d' ' -f1 | while read -r t; do
+        date -d "$t" +%s.%N
+    done
+}
 
 # Windows on screen now with exactly this title.
 fl_windows_named() {
@@ -132,66 +100,36 @@ fl_windows_named() {
         [[ $(xdotool getwindowname "$w" 2>/dev/null) == "$1" ]] && echo "$w"
     done
 }
-fl_count_named() { fl_windows_named "$1" | grep -c . || true; }
 
-# From the record: how many different windows with this title were ever mapped,
-# and the most of them on screen at one moment.
+# fl_seen NAME [TIME]: from the record, how many different windows with this title
+# were ever mapped (before TIME, seconds since the epoch as date +%s.%N prints it).
 fl_seen() {
-    awk -v n="$1" '{id=$2; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) print id}' "$FL_WINLOG" | sort -u | grep -c . || true
-}
-# fl_seen_before NAME TIME: different windows with this title first mapped before TIME
-# (seconds since the epoch, as date +%s.%N prints it).
-fl_seen_before() {
-    awk -v n="$1" -v t="$2" '{id=$2; s=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n && s < t) print id}' "$FL_WINLOG" |
-        sort -u | grep -c . || true
-}
-# fl_first_seen NAME: when a window with this title was first on screen (empty: never).
-fl_first_seen() {
-    awk -v n="$1" '{s=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) {print s; exit}}' "$FL_WINLOG"
-}
-# The times of the notice requests the service answered, in seconds since the epoch.
-fl_request_times() {
-    local t
-    grep 'GET /notice?' "$XS_DIR/log/$FL_SERVICE_LOG.log" | cut -d' ' -f1 | while read -r t; do
-        date -d "$t" +%s.%N
-    done
-}
-fl_most_at_once() {
-    awk -v n="$1" '{id=$2; t=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n) c[t]++} END {m=0; for (t in c) if (c[t] > m) m=c[t]; print m}' "$FL_WINLOG"
+    awk -v n="$1" -v t="${2:-}" '{id=$2; s=$1; $1=""; $2=""; sub(/^ +/, ""); if ($0 == n && (t == "" || s < t)) print id}' \
+        "$FL_WINLOG" | sort -u | grep -c . || true
 }
 
-fl_prompts() { fl_windows_named "$FL_APP_TITLE"; }
-fl_prompt_count() { fl_count_named "$FL_APP_TITLE"; }
-fl_has_prompt() { [[ $(fl_prompt_count) -ge 1 ]]; }
+fl_prompt_count() { fl_windows_named "$FL_APP_TITLE" | grep -c . || true; }
 
-# fl_answer_prompts: presses Enter on every prompt on screen until none is left
+# fl_answer_prompts [LIMIT]: presses Enter on every prompt on screen until none is left
 # (a prompt may show the next one when it closes); at most LIMIT presses.
 fl_answer_prompts() {
     local limit=${1:-10} w
     while ((limit-- > 0)); do
-        w=$(fl_prompts | head -n1)
+        w=$(fl_windows_named "$FL_APP_TITLE" | head -n1)
         [[ -n $w ]] || return 0
-        if xdotool windowactivate --sync "$w" >/dev/null 2>&1; then
-            xdotool key Return
-        else
-            xdotool key --window "$w" Return
-        fi
+        { xdotool windowactivate --sync "$w" >/dev/null 2>&1 && xdotool key Return; } || xdotool key --window "$w" Return
         sleep 0.5
     done
-    [[ -z $(fl_prompts) ]]
 }
-
 
 # fl_menu_opens SECONDS WHY: a right click on the icon opens the menu within the time
 # (the tray is not frozen or blocked by an open prompt); Escape closes it again.
 fl_menu_opens() {
     e2e_click_icon 3
-    fl_expect_soon "$1" "the tray menu opens $2" e2e_menu_open
+    fl_expect "$1" "the tray menu opens $2" e2e_menu_open
     xdotool key Escape
     xs_wait 10 "the menu to close" eval '! e2e_menu_open' || xdotool key Escape
 }
-
-fl_rows() { e2e_sql "$1" "select count(*) from HistoryNews${2:+ where $2}"; }
 
 # fl_polls_after N: waits until the service has answered N more notice requests.
 fl_polls_after() {
@@ -205,22 +143,15 @@ fl_alive() {
     fl_done
 }
 
-# Checks that let the test go on, so one run shows every way the tray fails the user;
-# fl_done fails the test when any of them did.
+# fl_expect [SECONDS] DESCRIPTION COMMAND...: a check that lets the test go on (within
+# the time), so one run shows every way the tray fails the user; fl_done fails the
+# test when any of them did.
 FL_FAILED=()
 fl_expect() {
+    local limit=0
+    [[ $1 =~ ^[0-9]+$ ]] && limit=$1 && shift
     local what=$1
     shift
-    if "$@" >/dev/null 2>&1; then
-        e2e_note "ok: $what"
-    else
-        e2e_note "NOT OK: $what"
-        FL_FAILED+=("$what")
-    fi
-}
-fl_expect_soon() {
-    local limit=$1 what=$2
-    shift 2
     if xs_wait "$limit" "$what" "$@"; then
         e2e_note "ok: $what"
     else
@@ -230,9 +161,6 @@ fl_expect_soon() {
 }
 fl_done() {
     ((${#FL_FAILED[@]} == 0)) && e2e_pass
-    local f
-    for f in "${FL_FAILED[@]}"; do
-        e2e_note "failed: $f"
-    done
+    printf "[$E2E_NAME] failed: %s\n" "${FL_FAILED[@]}" >&2
     e2e_fail "${#FL_FAILED[@]} of the checks failed"
 }

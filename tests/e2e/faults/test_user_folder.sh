@@ -11,10 +11,10 @@ fl_init "$1" 120 VantobelPlayTray vantobel-vendor-service
 
 user=folder$mode
 folder=$E2E_PROG/Users/$user
-fl_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 40
-fl_service "$XS_DIR/notices.xml"
+e2e_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 40
+e2e_service "$XS_DIR/notices.xml"
 fl_tmpfs "$folder" 160k
-db=$(fl_user_db "$user")
+db=$(e2e_user_db "$user" keep)
 if [[ $mode == readonly ]]; then
     fl_readonly "$folder"
     e2e_check "the folder is read-only" eval '! touch "$folder/probe"'
@@ -23,7 +23,7 @@ else
 fi
 e2e_note "the user folder $folder is $mode"
 
-e2e_tray "/u|||E2E|||p1|||$user|||secret|||p4|||p5|||p6|||p7"
+e2e_tray "$(e2e_parent "$user")"
 e2e_wait_icon
 e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
 fl_polls_after 3
@@ -42,16 +42,16 @@ fl_expect "no further prompt after it was answered" eval '(($(fl_prompt_count) =
 if [[ $mode == full ]]; then
     rm -f "$folder/filler"
     e2e_note "space is back; a second notice comes next"
-    fl_notices "$XS_DIR/notices2.xml" user '空间回来后的公告' /news/space-back 公告 10
+    e2e_notices "$XS_DIR/notices2.xml" user '空间回来后的公告' /news/space-back 公告 10
     fl_service_again service2 "$XS_DIR/notices2.xml"
-    fl_expect_soon 20 "the next notice is stored once space is back" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") >= 1))'
+    fl_expect 20 "the next notice is stored once space is back" eval '(($(e2e_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") >= 1))'
     fl_polls_after 2
-    fl_expect "it is stored exactly once" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") == 1))'
-    fl_expect "the first notice is not stored twice" eval '(($(fl_rows "$db" "UrlStr like '"'"'%/cannot-store'"'"'") <= 1))'
+    fl_expect "it is stored exactly once" eval '(($(e2e_rows "$db" "UrlStr like '"'"'%/space-back'"'"'") == 1))'
+    fl_expect "the first notice is not stored twice" eval '(($(e2e_rows "$db" "UrlStr like '"'"'%/cannot-store'"'"'") <= 1))'
     fl_expect "the database is whole" eval '[[ $(e2e_sql "$db" "pragma integrity_check") == ok ]]'
     fl_expect "the second notice popped up once ($(fl_seen 公告) pop-ups in all)" eval '(($(fl_seen 公告) == popups + 1))'
 else
-    fl_expect "nothing was written" eval '(($(fl_rows "$db") == 0))'
+    fl_expect "nothing was written" eval '(($(e2e_rows "$db") == 0))'
 fi
 fl_alive
 fl_done
