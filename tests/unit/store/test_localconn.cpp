@@ -1,6 +1,6 @@
+#include "AsNobody.h"
 #include "StoreTestKit.h"
 
-#include <QProcess>
 #include <QtTest>
 
 class TestLocalConn : public QObject {
@@ -180,23 +180,14 @@ private Q_SLOTS:
 
     void unwritableProgramFolderKeepsDataInXdgDataHome() {
         StoreKit k;
-        const QString users = k.home.path() + "/Users";
-        QFile::setPermissions(users, QFile::ReadOwner | QFile::ExeOwner);
-        bool immutable = false;
-        if (QFileInfo(users).isWritable()) // root ignores modes, not the immutable flag
-            immutable = QProcess::execute("chattr", {"+i", users}) == 0;
-        const auto restore = qScopeGuard([&] {
-            if (immutable)
-                QProcess::execute("chattr", {"-i", users});
-            QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        });
-        if (QFileInfo(users).isWritable())
-            QSKIP("cannot make a folder unwritable here");
         k.parent("Tom");
         const QByteArray before = fileHash(k.templatePath());
-        QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values('x')"));
         const QString db = k.home.path() + "/xdg-data/VantobelPlayTray/Users/Tom/Info.db";
-        QCOMPARE(k.conn.databasePath(), db);
+        giveToNobody(k.home.path());
+        QVERIFY(asNobody([&] {
+            return QFile::setPermissions(k.home.path() + "/Users", QFile::ReadOwner | QFile::ExeOwner) &&
+                   k.conn.Execute("Insert Into HistoryNews(SNo) Values('x')") && k.conn.databasePath() == db;
+        }));
         QCOMPARE(sqlOn(db, "select SNo from HistoryNews"), QVariantList{"x"});
         QCOMPARE(fileHash(k.templatePath()), before);
     }
