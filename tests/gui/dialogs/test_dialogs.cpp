@@ -2,6 +2,7 @@
 
 #include "AutoRun.h"
 #include "SysSettings.h"
+#include "TestMain.h"
 #include "WindowTestKit.h"
 #include "sAbout.h"
 
@@ -154,5 +155,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+VT_TEST(TestDialogs)
 #include "test_dialogs.moc"

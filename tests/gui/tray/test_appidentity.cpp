@@ -1,4 +1,5 @@
 #include "AppIdentity.h"
+#include "TestMain.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -93,5 +94,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAppIdentity)
+VT_TEST(TestAppIdentity)
 #include "test_appidentity.moc"

@@ -1,10 +1,12 @@
 // The host window on the offscreen platform: menu, icon, clicks, executes, quitting.
 #include "Fakes.h"
+#include "LogLines.h"
 #include "PlayerControl.h"
 #include "LinkProtocol.h"
 #include "QtPrompt.h"
 #include "SysLoad.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TrayState.h"
 #include "VbError.h"
 
@@ -48,20 +50,6 @@ struct Rig {
         host = std::make_unique<SysLoad>(
             SysLoadDeps{state, player, siblings, prompt, web, sysIni(), home.path() + "/Skin/", exit, [] {}});
     }
-};
-
-// The program's tray warnings while alive.
-struct TrayWarnings {
-    static inline QStringList seen;
-    QtMessageHandler previous;
-    TrayWarnings() {
-        seen.clear();
-        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
-            if (QByteArray(context.category) == "vantobel.tray")
-                seen << text;
-        });
-    }
-    ~TrayWarnings() { qInstallMessageHandler(previous); }
 };
 
 QStringList captions(const QMenu* menu) {
@@ -143,16 +131,16 @@ private Q_SLOTS:
 
     void missingTrayIsSaidOnceAndALateHostGetsTheIcon() {
         qputenv("VANTOBEL_TRAY_TICK_MS", "5");
-        TrayWarnings warnings;
+        LogLines warnings("vantobel.tray");
         Rig rig;
         bool present = false;
         TrayIcon& icon = rig.host->trayIcon();
         icon.setDesktop({[&] { return present; }, [] { return true; }});
         rig.host->Load({});
-        QTRY_COMPARE(warnings.seen.size(), 1);
-        QVERIFY(warnings.seen.at(0).startsWith(QStringLiteral("no system tray found")));
+        QTRY_COMPARE(warnings.lines.size(), 1);
+        QVERIFY(warnings.lines.at(0).startsWith(QStringLiteral("no system tray found")));
         QTest::qWait(400);
-        QCOMPARE(warnings.seen.size(), 1);
+        QCOMPARE(warnings.lines.size(), 1);
         QVERIFY(icon.isWatchingForTray());
         // No platform icon yet: the first one decides where every later one goes.
         QVERIFY(!icon.hasPlatformIcon());
@@ -160,8 +148,8 @@ private Q_SLOTS:
         // A D-Bus host comes: said once more, and the icon with the menu and the look.
         rig.host->setIconState(TrayIconState::Offline);
         present = true;
-        QTRY_COMPARE(warnings.seen.size(), 2);
-        QVERIFY(warnings.seen.at(1).startsWith(QStringLiteral("a system tray appeared")));
+        QTRY_COMPARE(warnings.lines.size(), 2);
+        QVERIFY(warnings.lines.at(1).startsWith(QStringLiteral("a system tray appeared")));
         QVERIFY(!icon.isWatchingForTray() && icon.hasPlatformIcon());
         QSystemTrayIcon& late = icon.systemTrayIcon();
         QCOMPARE(late.contextMenu(), rig.host->trayMenu().menu());
@@ -179,7 +167,7 @@ private Q_SLOTS:
         QCOMPARE(served.host->trayIcon().systemTrayIcon().contextMenu(), nullptr);
         QTRY_VERIFY(!served.host->trayIcon().isWatchingForTray());
         QTest::qWait(100);
-        QCOMPARE(warnings.seen.size(), 2);
+        QCOMPARE(warnings.lines.size(), 2);
         qunsetenv("VANTOBEL_TRAY_TICK_MS");
     }
 
@@ -275,5 +263,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestSysLoad)
+VT_TEST(TestSysLoad)
 #include "test_sysload.moc"

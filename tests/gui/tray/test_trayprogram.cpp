@@ -10,6 +10,7 @@
 #include "SysLoad.h"
 #include "SysSettings.h"
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "TrayMenu.h"
 #include "TrayState.h"
 #include "TrayWindows.h"
@@ -181,5 +182,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestTrayProgram)
+VT_TEST(TestTrayProgram)
 #include "test_trayprogram.moc"

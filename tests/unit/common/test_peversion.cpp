@@ -1,9 +1,8 @@
 #include "PeVersionReader.h"
+#include "TestMain.h"
 
 #include <QFile>
 #include <QTest>
-
-#include <random>
 
 namespace {
 
@@ -94,41 +93,7 @@ private Q_SLOTS:
         farHeader[0x3C] = farHeader[0x3F] = char(0xFF);
         QVERIFY(!PeVersion::parse(farHeader));
     }
-
-    // Seeded mutation of the fixtures: bit flips, planted boundary values, cuts. The
-    // sanitizer build turns any read outside the data into a failure.
-    void survivesMutatedFixtures() {
-        std::mt19937 random(20091201);
-        const QByteArray planted[] = {QByteArray(4, '\0'), QByteArray(4, '\xFF'), QByteArray("\0\0\0\x80", 4),
-                                      QByteArray("\x06\0", 2)};
-        int parsed = 0;
-        int runs = 0;
-        for (const char* name : {"version64.exe", "version32.exe"}) {
-            const QByteArray good = fixtureBytes(name);
-            for (int i = 0; i < 2000; ++i, ++runs) {
-                QByteArray bytes = good;
-                for (int e = 1 + int(random() % 4); e > 0 && !bytes.isEmpty(); --e) {
-                    const qsizetype at = qsizetype(random() % quint32(bytes.size()));
-                    const quint32 kind = random() % 8;
-                    if (kind < 4)
-                        bytes[at] = char(bytes[at] ^ char(1u << kind));
-                    else if (kind < 7)
-                        bytes.replace(at, 0, planted[random() % std::size(planted)]).truncate(good.size());
-                    else
-                        bytes.truncate(at);
-                }
-                const auto info = PeVersion::parse(bytes);
-                if (!info)
-                    continue;
-                ++parsed;
-                for (const auto& table : info->stringTables)
-                    for (const auto& [name, value] : table.values)
-                        QVERIFY(value.size() * 2 <= PeVersion::kMaxValueBytes && !value.contains(QChar(0)));
-            }
-        }
-        QVERIFY(parsed > runs / 4 && parsed < runs); // most edits miss the resource
-    }
 };
 
-QTEST_GUILESS_MAIN(TestPeVersion)
+VT_TEST(TestPeVersion)
 #include "test_peversion.moc"

@@ -2,6 +2,7 @@
 #include "Fakes.h"
 #include "FullDisk.h"
 #include "XdgAutoRun.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <tuple>
-
 
 namespace {
 
@@ -114,5 +114,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAutoRun)
+VT_TEST(TestAutoRun)
 #include "test_autorun.moc"

@@ -1,4 +1,5 @@
 #include "LinuxConnectionProbe.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,5 +100,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestConnectionProbe)
+VT_TEST(TestConnectionProbe)
 #include "test_connectionprobe.moc"

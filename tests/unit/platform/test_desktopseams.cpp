@@ -4,6 +4,7 @@
 #include "TerminationSignals.h"
 
 #include "Fakes.h"
+#include "TestMain.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -64,5 +65,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDesktopSeams)
+VT_TEST(TestDesktopSeams)
 #include "test_desktopseams.moc"

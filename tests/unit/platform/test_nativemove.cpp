@@ -1,4 +1,5 @@
 #include "NativeMove.h"
+#include "TestMain.h"
 
 #include <QTest>
 #include <xcb/xcb.h>
@@ -48,5 +49,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNativeMove)
+VT_TEST(TestNativeMove)
 #include "test_nativemove.moc"

@@ -1,20 +1,18 @@
 #pragma once
 
 // Test helpers of the server link: a tiny HTTP/1.1 server inside the test process
-// (the client waits in a local event loop, so it answers from the same thread), the
-// built demo vendor service on a free port, and settings pointing at them.
+// (the client waits in a local event loop, so it answers from the same thread) and
+// settings pointing at it.
 
 #include "ApiMold.h"
 #include "Fakes.h"
 #include "HttpGet.h"
+#include "LogLines.h"
 #include "Settings.h"
 #include "TrayState.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -171,27 +169,6 @@ private:
     qint64 m_start = 0;
 };
 
-// Records the warnings of the vantobel.net category while alive.
-class NetWarnings {
-public:
-    NetWarnings() {
-        s_lines = &lines;
-        s_previous = qInstallMessageHandler(&record);
-    }
-    ~NetWarnings() {
-        qInstallMessageHandler(s_previous);
-        s_lines = nullptr;
-    }
-    QStringList lines;
-
-private:
-    static void record(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (s_lines != nullptr && type == QtWarningMsg && qstrcmp(context.category, "vantobel.net") == 0)
-            s_lines->append(text);
-    }
-    static inline QStringList* s_lines = nullptr;
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 inline quint16 deadPort() {
     QTcpServer s;
@@ -231,34 +208,4 @@ struct ApiKit {
         state.ParentUser.Field[1] = name;
         state.ActiveUserField3 = secret;
     }
-};
-
-// The built demo vendor service on a free port; killed with the object.
-class VendorProcess {
-public:
-    explicit VendorProcess(const QStringList& arguments) {
-        m_process.start(QStringLiteral(VT_DEMO_BIN_DIR "/vantobel-vendor-service"),
-                        QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
-        QElapsedTimer waited;
-        waited.start();
-        QByteArray out;
-        while (!out.contains('\n') && waited.elapsed() < 10000 && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(200);
-            out += m_process.readAllStandardOutput();
-        }
-        const auto m = QRegularExpression(QStringLiteral("^listening on (http://127\\.0\\.0\\.1:\\d+)\\n"))
-                           .match(QString::fromUtf8(out));
-        m_base = m.captured(1);
-        if (m_base.isEmpty())
-            qWarning() << out << m_process.readAllStandardError();
-    }
-    ~VendorProcess() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    QString base() const { return m_base; }
-
-private:
-    QProcess m_process;
-    QString m_base;
 };

@@ -1,5 +1,6 @@
 #include "Fakes.h"
 #include "Settings.h"
+#include "TestMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,5 +131,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettings)
+VT_TEST(TestSettings)
 #include "test_settings.moc"

@@ -1,13 +1,10 @@
+#include "../store/StoreTestKit.h"
 #include "HistoryTable.h"
-#include "HttpGet.h"
-#include "LocalConn.h"
 #include "LocalHttp.h"
 #include "SysPublicCls.h"
-#include "TrayState.h"
-#include "UserBabyLoginMode.h"
+#include "TestMain.h"
 #include "WebNews.h"
 
-#include <QDir>
 #include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
@@ -21,23 +18,14 @@ QByteArray notice(const QString& title, const QString& url, const QString& brief
         .toUtf8();
 }
 
-// A program folder with the built template database, the history on it, and the
-// notice check pointed at noticeUrl.
-struct NewsKit {
-    TempProgramHome home;
-    RecordingPrompt prompt;
-    TrayState state;
-    UserBabyLoginMode user{state};
-    FixedClock clock;
-    LocalConn conn{user, prompt, clock};
+// The store's program folder, the history on it, and the notice check pointed at noticeUrl.
+struct NewsKit : StoreKit {
     HistoryTable history{conn};
     HttpGet http;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<WebNews> news;
     int serial = 0;
     explicit NewsKit(const QString& noticeUrl) {
-        QDir().mkpath(home.path() + "/Users/All Users");
-        QFile::copy(VT_PROGRAM_DIR "/Users/All Users/Info.db", home.path() + "/Users/All Users/Info.db");
         state.PlayerType = "ParentPlayer";
         settings = settingsFor(prompt, home.path(), {}, {}, noticeUrl);
         news = std::make_unique<WebNews>(*settings, http, history, state);
@@ -134,7 +122,7 @@ private Q_SLOTS:
         LocalHttp service({LocalReply(503), LocalReply(503), LocalReply(200, "<Root"), LocalReply(200, notice("", "")),
                            LocalReply(200, notice("", "")), LocalReply(404)});
         NewsKit kit(service.base() + "/notice");
-        NetWarnings log;
+        LogLines log("vantobel.net");
         for (int poll = 0; poll < 6; ++poll)
             QVERIFY(!kit.news->CheckNewNotice());
         QCOMPARE(service.requests.size(), 6);
@@ -142,71 +130,7 @@ private Q_SLOTS:
         QCOMPARE(log.lines, QStringList({failing + "HTTP 503", failing + "an answer that is not XML",
                                          "the notice service answers again", failing + "HTTP 404"}));
     }
-
-    // The demo service hands each kind its notices in turn, then the empty notice.
-    void demoServiceRotation() {
-        QTemporaryDir dir;
-        QFile file(dir.path() + "/notices.xml");
-        file.open(QIODevice::WriteOnly);
-        file.write(
-            "<Notices><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url><Pic>/pic/one.png</Pic></Notice>"
-            "<Notice kind='user'><Title>胎教</Title><Url>/news/two</Url></Notice>"
-            "<Notice kind='all'><Title>更新</Title><Url>/news/three</Url></Notice></Notices>");
-        file.close();
-        VendorProcess service({"--notices", file.fileName()});
-        QVERIFY(!service.base().isEmpty());
-        NewsKit kit(service.base() + "/notice");
-        kit.state.PlayerType = "BABYPLAYER";
-        QVERIFY(kit.news->CheckNewNotice());
-        QCOMPARE(kit.field("Url"), service.base() + "/news/one");
-        QVERIFY(kit.news->CheckNewNotice());
-        QCOMPARE(kit.field("Title"), QString("更新"));
-        QVERIFY(!kit.news->CheckNewNotice());
-        kit.state.PlayerType = "ParentPlayer";
-        QVERIFY(kit.news->CheckNewNotice());
-        QCOMPARE(kit.field("Title"), QString("胎教"));
-    }
-
-    // With --fresh-notices every poll gets a notice the history has not seen, round
-    // the file's notices of the kind, and its page and picture still answer.
-    void demoServiceFreshNotices() {
-        QTemporaryDir dir;
-        QFile file(dir.path() + "/notices.xml");
-        file.open(QIODevice::WriteOnly);
-        file.write("<Notices><Notice kind='user'><Title>胎教</Title><Url>/news/two</Url><Pic>/pic/two.png</Pic>"
-                   "<Brief>b</Brief></Notice><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url></Notice>"
-                   "<Notice kind='all'><Title>更新</Title><Url>/news/three?x=1</Url></Notice></Notices>");
-        file.close();
-        VendorProcess service({"--notices", file.fileName(), "--fresh-notices"});
-        QVERIFY(!service.base().isEmpty());
-        NewsKit kit(service.base() + "/notice");
-        QStringList seen;
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY2(kit.news->CheckNewNotice(), qPrintable(QString::number(i)));
-            seen << kit.field("Title") + " " + kit.field("Url") + " " + kit.field("Pic");
-            QVERIFY(!kit.field("TimeAxes").isEmpty());
-            kit.storeCurrent();
-        }
-        const QString b = service.base();
-        QCOMPARE(seen, QStringList({"胎教 #1 " + b + "/news/two?n=1 " + b + "/pic/two.png?n=1",
-                                    "更新 #2 " + b + "/news/three?x=1&n=2 ",
-                                    "胎教 #3 " + b + "/news/two?n=3 " + b + "/pic/two.png?n=3",
-                                    "更新 #4 " + b + "/news/three?x=1&n=4 "}));
-        HttpGet http;
-        QCOMPARE(http.get(b + "/pic/two.png?n=3").status, 200);
-        QVERIFY(http.get(b + "/news/two?n=3").text().contains("胎教"));
-
-        // A kind without notices of its own still gets the empty notice.
-        QFile babyOnly(dir.path() + "/baby.xml");
-        babyOnly.open(QIODevice::WriteOnly);
-        babyOnly.write("<Notices><Notice kind='baby'><Title>儿歌</Title><Url>/news/one</Url></Notice></Notices>");
-        babyOnly.close();
-        VendorProcess babies({"--notices", babyOnly.fileName(), "--fresh-notices"});
-        NewsKit parent(babies.base() + "/notice");
-        QVERIFY(!parent.news->CheckNewNotice());
-        QVERIFY(parent.field("Title").isEmpty());
-    }
 };
 
-QTEST_GUILESS_MAIN(TestWebNews)
+VT_TEST(TestWebNews)
 #include "test_webnews.moc"

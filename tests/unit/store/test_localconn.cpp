@@ -1,5 +1,6 @@
 #include "AsNobody.h"
 #include "StoreTestKit.h"
+#include "TestMain.h"
 
 #include <QtTest>
 
@@ -193,5 +194,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLocalConn)
+VT_TEST(TestLocalConn)
 #include "test_localconn.moc"

@@ -1,5 +1,6 @@
 #include "ConnectionProbe.h"
 #include "ConnectionWatch.h"
+#include "TestMain.h"
 #include "VbError.h"
 
 #include <QSignalSpy>
@@ -171,5 +172,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestConnectionWatch)
+VT_TEST(TestConnectionWatch)
 #include "test_connectionwatch.moc"
