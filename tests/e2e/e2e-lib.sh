@@ -13,13 +13,8 @@ set -uo pipefail
 E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$E2E_HERE/x-session.sh"
 
-E2E_BUILD_BIN=
 # Where the demo stand-ins are built (CTest sets it; else the build's demo-bin/).
 E2E_DEMO_BIN=${E2E_DEMO_BIN:-}
-E2E_PROG=
-E2E_PORT=
-E2E_TRAY_PID=
-E2E_PLAYER_PID=
 E2E_NAME=$(basename "$0" .sh)
 
 e2e_note() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
@@ -38,38 +33,18 @@ e2e_dump_logs() {
     done
 }
 
-e2e_fail() {
-    e2e_note "FAIL: $*"
-    e2e_dump_logs
-    exit 1
-}
-
-e2e_pass() {
-    e2e_note "passed"
-    exit 0
-}
+e2e_fail() { e2e_note "FAIL: $*"; e2e_dump_logs; exit 1; }
+e2e_pass() { e2e_note passed; exit 0; }
 
 # e2e_check DESCRIPTION COMMAND...: the command must succeed now.
-e2e_check() {
-    local what=$1
-    shift
-    "$@" >/dev/null 2>&1 || e2e_fail "$what"
-}
+e2e_check() { "${@:2}" >/dev/null 2>&1 || e2e_fail "$1"; }
 
 # e2e_eventually SECONDS DESCRIPTION COMMAND...: the command must succeed within the time.
-e2e_eventually() {
-    local limit=$1 what=$2
-    shift 2
-    xs_wait "$limit" "$what" "$@" || e2e_fail "$what"
-}
+e2e_eventually() { xs_wait "$@" || e2e_fail "$2"; }
 
 # e2e_never SECONDS DESCRIPTION COMMAND...: the command must not succeed at any poll
 # during the time (used only where something must stay absent).
-e2e_never() {
-    local limit=$1 what=$2
-    shift 2
-    ! xs_wait "$limit" "$what" "$@" 2>/dev/null || e2e_fail "$what"
-}
+e2e_never() { ! xs_wait "$@" 2>/dev/null || e2e_fail "$2"; }
 
 # e2e_settled PAUSE COMMAND...: prints the command's output when two runs PAUSE
 # seconds apart agree (a look or a place that has come to rest).
@@ -83,12 +58,7 @@ e2e_settled() {
 }
 
 # e2e_need TOOL...: every tool must be installed (scripts/install-deps.sh installs them).
-e2e_need() {
-    local tool
-    for tool in "$@"; do
-        command -v "$tool" >/dev/null || e2e_fail "missing tool $tool (scripts/install-deps.sh installs it)"
-    done
-}
+e2e_need() { for t in "$@"; do command -v "$t" >/dev/null || e2e_fail "missing tool $t (scripts/install-deps.sh installs it)"; done; }
 
 # e2e_init BUILD_BIN SECONDS BINARY...: checks the binaries, starts the X session (or,
 # with E2E_DESKTOP set, only the private folders: the desktop brings its own display)
@@ -182,11 +152,6 @@ e2e_tray() {
     E2E_TRAY_PID=${XS_PIDS[-1]}
 }
 
-# e2e_tray_again ARGS...: a second start; it must forward and end on its own.
-e2e_tray_again() {
-    timeout 20 "$E2E_PROG/VantobelPlayTray" "$@" >>"$XS_DIR/log/tray-second.log" 2>&1
-}
-
 e2e_running() { kill -0 "$1" 2>/dev/null && [[ $(ps -o stat= -p "$1" 2>/dev/null) != Z* ]]; }
 
 # The tray's icon windows inside trayer's panel.
@@ -220,7 +185,6 @@ e2e_player() {
 
 # e2e_player_got TEXT: the demo player has recorded exactly this command line.
 e2e_player_got() { grep -qxF -- "$1" "$VANTOBEL_PLAYER_LOG"; }
-e2e_player_lines() { grep -c . "$VANTOBEL_PLAYER_LOG" 2>/dev/null || true; }
 
 # e2e_user_db USER [keep]: a fresh Info.db for the user, copied from the template, so a
 # test can set settings first; with "keep" no notice closes by itself (to be counted).

@@ -113,10 +113,7 @@ xs_private_session() {
     unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION
     export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
 
-    cat >"$XS_DIR/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$1" >>"$XS_DIR/browser.log"
-EOF
+    printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/browser.log"\n' "$XS_DIR" >"$XS_DIR/bin/xdg-open"
     chmod +x "$XS_DIR/bin/xdg-open"
     ln -s xdg-open "$XS_DIR/bin/stand-in-browser"
     export BROWSER=$XS_DIR/bin/stand-in-browser DEFAULT_BROWSER=$XS_DIR/bin/stand-in-browser

@@ -28,9 +28,7 @@ FL_WINLOG=
 fl_cleanup() {
     local dir=$XS_DIR m
     xs_stop
-    for m in "${FL_MOUNTS[@]}"; do
-        umount -l "$m" 2>/dev/null
-    done
+    for m in "${FL_MOUNTS[@]}"; do umount -l "$m" 2>/dev/null; done
     [[ -n $dir && -z ${XS_KEEP:-} ]] && rm -rf "$dir"
 }
 
@@ -137,11 +135,7 @@ fl_polls_after() {
     e2e_eventually $((6 * $1 + 10)) "$1 more notice polls" eval '(($(fl_requests) >= target))'
 }
 
-fl_alive() {
-    e2e_running "$E2E_TRAY_PID" && return 0
-    FL_FAILED+=("the tray still runs (no crash) ${1:-}")
-    fl_done
-}
+fl_alive() { e2e_running "$E2E_TRAY_PID" || { FL_FAILED+=("the tray still runs (no crash) ${1:-}") && fl_done; }; }
 
 # fl_expect [SECONDS] DESCRIPTION COMMAND...: a check that lets the test go on (within
 # the time), so one run shows every way the tray fails the user; fl_done fails the
