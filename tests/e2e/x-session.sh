@@ -106,10 +106,9 @@ xs_private_session() {
     chmod 0700 "$XS_DIR/runtime"
     export HOME=$XS_DIR/home
     export XDG_CONFIG_HOME=$XS_DIR/config XDG_DATA_HOME=$XS_DIR/data XDG_CACHE_HOME=$XS_DIR/cache
-    export XDG_RUNTIME_DIR=$XS_DIR/runtime
     # The link's own place follows the uid, not XDG_RUNTIME_DIR; sessions running side
-    # by side (all as root in CI) keep their trays apart with this.
-    export VANTOBEL_LINK_DIR=$XS_DIR/runtime
+    # by side (all as root in CI) keep their trays apart with VANTOBEL_LINK_DIR.
+    export XDG_RUNTIME_DIR=$XS_DIR/runtime VANTOBEL_LINK_DIR=$XS_DIR/runtime
     unset SESSION_MANAGER XDG_SESSION_TYPE WAYLAND_DISPLAY XDG_CURRENT_DESKTOP DESKTOP_SESSION
     export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
 
