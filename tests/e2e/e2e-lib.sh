@@ -200,8 +200,9 @@ e2e_user_db() {
 e2e_sql() { sqlite3 -batch -noheader "$1" "$2" 2>/dev/null; }
 e2e_rows() { e2e_sql "$1" "select count(*) from HistoryNews${2:+ where $2}"; }
 
-# e2e_link_send TOPIC COMMAND: one command over the player link, as another program.
-e2e_link_send() { timeout 20 perl "$E2E_HERE/link-send.pl" "$@"; }
+# e2e_link_send TOPIC COMMAND: one command over the player link, as another program
+# (of the user E2E_AS runs as, when set).
+e2e_link_send() { ${E2E_AS:-} timeout 20 perl "$E2E_HERE/link-send.pl" "$@"; }
 
 # e2e_quit_tray: "/exit" over the link; the tray must end by itself.
 e2e_quit_tray() {

@@ -73,12 +73,12 @@ sed -i "s|https\?://[^/\"]*|http://127.0.0.1:$E2E_PORT|g" "$root/usr/lib/vantobe
 user=$XS_DIR/user
 mkdir -p "$user"/{home,config,data,cache,runtime}
 chmod 0700 "$user/runtime"
-run_as=()
 if [[ $(id -u) == 0 ]]; then
     # root writes anywhere; the program must show what an ordinary user gets.
     chmod o+x "$XS_DIR"
     chown -R nobody:nogroup "$user"
-    run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    # The link takes commands only from its own user: /exit is sent as nobody too.
+    E2E_AS="setpriv --reuid=nobody --regid=nogroup --clear-groups"
 else
     chmod -R a-w "$root"
     trap 'chmod -R u+w "$root" 2>/dev/null; xs_stop' EXIT
@@ -87,7 +87,7 @@ export HOME=$user/home XDG_CONFIG_HOME=$user/config XDG_DATA_HOME=$user/data XDG
 export XDG_RUNTIME_DIR=$user/runtime VANTOBEL_LINK_DIR=$user/runtime VANTOBEL_TRAY_ONLINE=1
 unset VANTOBEL_PLAY_HOME
 touch "$XS_DIR/started"
-xs_spawn tray "${run_as[@]}" "$tray" "$(e2e_parent pkguser)"
+xs_spawn tray ${E2E_AS:-} "$tray" "$(e2e_parent pkguser)"
 E2E_TRAY_PID=${XS_PIDS[-1]}
 e2e_wait_icon
 
