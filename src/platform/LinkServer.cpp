@@ -78,6 +78,7 @@ bool LinkServer::listen(const QString& topic) {
         // Another live server (or a file that is no socket) holds the name: the
         // folder watch takes it over once it goes.
         m_keep = true;
+        troubled(QStringLiteral("cannot listen on"), error);
         return false;
     case Bind::Transient:
         m_keep = true;

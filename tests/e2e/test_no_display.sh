@@ -6,7 +6,7 @@ prog=$1/VantobelPlayTray
 dir=$(mktemp -d "${TMPDIR:-/tmp}/vt-nodisplay.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 mkdir -m 0700 "$dir/run"
-export HOME=$dir XDG_RUNTIME_DIR=$dir/run XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data
+export HOME=$dir XDG_RUNTIME_DIR=$dir/run VANTOBEL_LINK_DIR=$dir/run XDG_CONFIG_HOME=$dir/config XDG_DATA_HOME=$dir/data
 export VANTOBEL_PLAY_HOME=$dir/prog LC_ALL=C.UTF-8 DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 ulimit -c 0
