@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
+
+#include <filesystem>
+#include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -67,12 +70,52 @@ bool WriteTextFile(const QString& path, const QString& text) {
     return file.open() && file.write(AnsiCodePage::encode(text)) && file.commit();
 }
 
-WholeFileWriter::WholeFileWriter(const QString& path) : m_file(path) {
-    m_file.setDirectWriteFallback(false);
+namespace {
+
+std::filesystem::path nativePath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+} // namespace
+
+WholeFileWriter::WholeFileWriter(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {}
+
+WholeFileWriter::~WholeFileWriter() {
+    discard();
+}
+
+void WholeFileWriter::discard() {
+    m_file.close();
+    if (!m_tempPath.isEmpty())
+        QFile::remove(m_tempPath);
+    m_tempPath.clear();
 }
 
 bool WholeFileWriter::open() {
-    m_failed = !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    discard();
+    const QFileInfo target(m_path);
+    // Only a plain file of that name lends its mode; a link's target is none of our business.
+    const bool keepMode = !target.isSymLink() && target.isFile();
+    const QFileDevice::Permissions mode = keepMode ? target.permissions() : QFileDevice::Permissions();
+    // Exclusive creation fails on anything already there, a planted link included.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString candidate = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.') +
+                                  QString::number(QRandomGenerator::global()->generate(), 36);
+        m_file.setFileName(candidate);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            m_tempPath = candidate;
+            break;
+        }
+        // Only a name already taken is worth another try.
+        const QFileInfo taken(candidate);
+        if (!taken.exists() && !taken.isSymLink())
+            break;
+    }
+    m_failed = !m_file.isOpen() || (keepMode && !m_file.setPermissions(mode));
     return !m_failed;
 }
 
@@ -82,19 +125,31 @@ bool WholeFileWriter::write(const char* data, qint64 size) {
     return !m_failed;
 }
 
+bool WholeFileWriter::setPermissions(QFileDevice::Permissions permissions) {
+    if (m_failed || !m_file.isOpen() || !m_file.setPermissions(permissions))
+        m_failed = true;
+    return !m_failed;
+}
+
 bool WholeFileWriter::commit() {
-    bool ok = !m_failed && m_file.flush() && m_file.error() == QFileDevice::NoError;
+    bool ok = !m_failed && m_file.isOpen() && m_file.flush() && m_file.error() == QFileDevice::NoError;
 #ifdef Q_OS_UNIX
     // A file system may report a full disk only when the data goes out.
     if (ok && ::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
         ok = false;
 #endif
-    if (!ok) {
-        m_file.cancelWriting();
-        m_file.commit(); // removes the temporary file
+    m_file.close();
+    ok = ok && m_file.error() == QFileDevice::NoError;
+    std::error_code error;
+    // rename replaces whatever entry has the name, a link included, in one step.
+    if (ok)
+        std::filesystem::rename(nativePath(m_tempPath), nativePath(m_path), error);
+    if (!ok || error) {
+        discard();
         return false;
     }
-    return m_file.commit();
+    m_tempPath.clear();
+    return true;
 }
 
 QString IniValue(const QString& text, const QString& key) {

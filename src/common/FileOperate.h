@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSaveFile>
+#include <QFile>
 #include <QString>
 
 // Whole-file text access and the key=value lookup of the small INI files.
@@ -20,23 +20,34 @@ QString ReadTextLines(const QString& path);
 // making a missing parent folder first. True when written.
 bool WriteTextFile(const QString& path, const QString& text);
 
-// Replaces a file whole or not at all, and says so truthfully. A buffered QSaveFile
-// can lose the error of its last write (a full disk) and still rename the short file
-// into place, so this one writes unbuffered, syncs before the rename and refuses to
-// commit after any failure; the old file then stays as it was.
+// Replaces a file whole or not at all, and says so truthfully. The content goes to a
+// fresh file beside the path, made exclusively (so never through a link), which is
+// synced and then renamed over the path: a symbolic link there is replaced by the
+// file, never written through, wherever it points or dangles. Writes are unbuffered
+// and any failure refuses the commit; the old file then stays as it was.
 class WholeFileWriter {
 public:
     explicit WholeFileWriter(const QString& path);
+    ~WholeFileWriter();
+    WholeFileWriter(const WholeFileWriter&) = delete;
+    WholeFileWriter& operator=(const WholeFileWriter&) = delete;
+
     bool open();
     bool write(const char* data, qint64 size);
     bool write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
+    // The mode the file gets; set on the open file, so it never reaches another path.
+    bool setPermissions(QFileDevice::Permissions permissions);
     // For writers that take a device (pictures); failures surface at commit.
     QIODevice* device() { return &m_file; }
     // True when the whole content is on disk under the path.
     bool commit();
 
 private:
-    QSaveFile m_file;
+    void discard();
+
+    QString m_path;
+    QString m_tempPath;
+    QFile m_file;
     bool m_failed = false;
 };
 

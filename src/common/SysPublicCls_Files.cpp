@@ -100,7 +100,8 @@ void SysPublicCls::CopyFile(const QString& SourceFile, const QString& DuplicateF
     SysFilePath(DuplicateFilePath);
     const QString target = DuplicateFilePath + DuplicateFile;
     const QFileInfo targetInfo(target);
-    if (targetInfo.isDir() || (targetInfo.exists() && isReadOnly(targetInfo)))
+    // A link there is replaced by the copy, so where it points does not matter.
+    if (!targetInfo.isSymLink() && (targetInfo.isDir() || (targetInfo.exists() && isReadOnly(targetInfo))))
         throw VbError(VbError::PermissionDenied, QStringLiteral("Permission denied: ") + target);
     if (!QFileInfo(DuplicateFilePath.isEmpty() ? QStringLiteral(".") : DuplicateFilePath).isDir())
         throw VbError(VbError::PathNotFound, QStringLiteral("Path not found: ") + DuplicateFilePath);
@@ -123,10 +124,11 @@ void SysPublicCls::CopyFile(const QString& SourceFile, const QString& DuplicateF
         if (!out.write(buffer.data(), n))
             throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
     }
-    if (!out.commit())
-        throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
     // A template installed read-only must still give the user a copy they can write.
-    QFile::setPermissions(target, source.permissions() | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+    // The mode is set before the copy takes the name: set by name afterwards, it would
+    // follow a link someone put there meanwhile.
+    if (!out.setPermissions(source.permissions() | QFileDevice::WriteOwner | QFileDevice::ReadOwner) || !out.commit())
+        throw VbError(VbError::PermissionDenied, QStringLiteral("Cannot write: ") + target);
 }
 
 QVariant SysPublicCls::SysMoveFiles(const QString& TargetFile, const QString& MotiveFile, const QString& FilesName) {
@@ -217,6 +219,10 @@ QVariantList SysPublicCls::PicSize(const QString& FilePath) {
 
 bool SysPublicCls::DrawPNG(const QString& FilePath, const QVariantList& PicSize, const QString& PngPath,
                            const QVariantList& PngSize, const QVariant& Place) {
+    // The picture is changed where it lies; through a link that would be someone else's
+    // file, and replacing the link would quietly cut it, so a link is refused.
+    if (QFileInfo(FilePath).isSymLink())
+        return false;
     QImage image;
     if (!image.load(FilePath))
         return false;

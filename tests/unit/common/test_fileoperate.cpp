@@ -123,6 +123,40 @@ private Q_SLOTS:
         }));
     }
 
+    // Another account may plant a link where a whole file is written: the write replaces
+    // the link with the file and never touches, or creates, what the link names.
+    void writesReplaceALinkNeverItsTarget_data() {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("to a file in home") << false;
+        QTest::newRow("dangling") << true;
+    }
+    void writesReplaceALinkNeverItsTarget() {
+        QFETCH(bool, dangling);
+        QTemporaryDir home;
+        QTemporaryDir shared;
+        const QString outside = home.filePath("private.txt");
+        if (!dangling)
+            QVERIFY(writeFile(outside, "private"));
+        QVERIFY(writeFile(shared.filePath("template.db"), "template"));
+        const QString ini = shared.filePath("Sys.ini");
+        const QString db = shared.filePath("Info.db");
+        QVERIFY(QFile::link(outside, ini) && QFile::link(outside, db));
+
+        QVERIFY(FileOperate::WriteTextFile(ini, u"TrayDefaultType=BabyPlayer\r\n"_s));
+        QCOMPARE(
+            errorOf([&] { SysPublicCls::CopyFile(shared.filePath("template.db"), shared.path() + "/", "Info.db"); }),
+            0);
+
+        QCOMPARE(QFileInfo::exists(outside), !dangling);
+        if (!dangling)
+            QCOMPARE(readFile(outside), QByteArray("private"));
+        QVERIFY(!QFileInfo(ini).isSymLink() && !QFileInfo(db).isSymLink());
+        QCOMPARE(readFile(ini), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
+        QCOMPARE(readFile(db), QByteArray("template"));
+        QCOMPARE(QDir(shared.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"Info.db", "Sys.ini", "template.db"}));
+    }
+
     // A full disk fails the write, says so, and leaves the old file and no temporary behind.
     void fullDiskKeepsTheOldFile() {
         FullDisk disk;
@@ -227,6 +261,11 @@ private Q_SLOTS:
         const QByteArray before = readFile(path("photo.jpg"));
         QVERIFY(!SysPublicCls::DrawPNG(path("photo.jpg"), {60, 60}, path("missing.png"), {1, 1}, "1"));
         QCOMPARE(readFile(path("photo.jpg")), before);
+        // A photo reached through a link is someone else's: refused, the link and its target kept.
+        QVERIFY(QFile::link(path("photo.jpg"), path("linked.jpg")));
+        QVERIFY(!SysPublicCls::DrawPNG(path("linked.jpg"), {60, 60}, path("stamp.png"), {20, 10}, "1"));
+        QCOMPARE(readFile(path("photo.jpg")), before);
+        QVERIFY(QFileInfo(path("linked.jpg")).isSymLink());
     }
 
     void fileProperties() {

@@ -74,6 +74,27 @@ private Q_SLOTS:
         QVERIFY(!autoRun.IsAutoRunSet());
     }
 
+    // A link at the entry is replaced by the entry; its target, dangling or not, stays as it was.
+    void linkAtTheEntryIsReplaced() {
+        TempProgramHome home;
+        XdgAutoRun autoRun(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QVERIFY(QDir().mkpath(QFileInfo(autoRun.entryPath()).path()));
+        const QString outside = home.path() + "/notes.txt";
+        for (const bool dangling : {true, false}) {
+            if (!dangling)
+                QVERIFY(QFile(outside).open(QIODevice::WriteOnly));
+            QFile::remove(autoRun.entryPath());
+            QVERIFY(QFile::link(outside, autoRun.entryPath()));
+            QVERIFY(autoRun.SetAutoRun());
+            QVERIFY(!QFileInfo(autoRun.entryPath()).isSymLink());
+            QFile entry(autoRun.entryPath());
+            QVERIFY(entry.open(QIODevice::ReadOnly));
+            QCOMPARE(entry.readAll(), autoRun.entryContents().toUtf8());
+            QCOMPARE(QFileInfo::exists(outside), !dangling);
+            QCOMPARE(QFileInfo(outside).size(), 0);
+        }
+    }
+
     // On a full disk the entry is not replaced by an empty one, and the failure is reported.
     void fullDiskKeepsTheOldEntry() {
         TempProgramHome home;
