@@ -164,7 +164,27 @@ void LocalConn::reportWriteFailure() {
     tell(unwritableMessage(path), PromptIcon::Exclamation);
 }
 
+bool LocalConn::setLinkAside(const QString& path) {
+    const QString stamped = path + QStringLiteral(".link-") + m_clock.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = stamped;
+    for (int n = 1; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = stamped + QLatin1Char('-') + QString::number(n);
+    // rename moves the link itself; what it points to stays untouched.
+    if (!QFile::rename(path, aside))
+        return false;
+    m_checkedFiles.remove(path);
+    qCWarning(lcStore) << "the notice history was a symbolic link, kept aside as" << aside;
+    return true;
+}
+
 sqlite3* LocalConn::open(const QString& folder, const QString& path) {
+    // The history is never opened through a link: whoever planted it would choose the
+    // database the user's notices go to. The link is kept aside and a fresh copy of the
+    // template takes its place.
+    if (QFileInfo(path).isSymLink() && !setLinkAside(path)) {
+        m_lastResult = SQLITE_CANTOPEN;
+        return nullptr;
+    }
     // An empty file is what an interrupted copy leaves; it is no database of ours, and
     // opening it would let SQLite make a database without our tables there.
     const auto missing = [&] { return !SysPublicCls::SysFile(path) || QFileInfo(path).size() == 0; };
@@ -178,8 +198,14 @@ sqlite3* LocalConn::open(const QString& folder, const QString& path) {
         return nullptr;
     }
     sqlite3* db = nullptr;
+    // SQLite refuses a link anywhere in the path it is given; the folders may well be
+    // reached through links of the user's own (a home moved to another disk), so they
+    // are resolved first and only the file itself must not be one.
+    const QString realFolder = QFileInfo(folder).canonicalFilePath();
+    const QString openPath = realFolder.isEmpty() ? path : realFolder + QLatin1Char('/') + kDbName;
     // Never SQLITE_OPEN_CREATE: a database that is not there comes from the template only.
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(QFile::encodeName(openPath).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc != SQLITE_OK) {
         m_lastResult = rc;
         sqlite3_close(db);

@@ -63,6 +63,7 @@ private:
     bool run(const std::function<int(sqlite3*)>& work);
     sqlite3* open(const QString& folder, const QString& path);
     bool moveAside(const QString& path);
+    bool setLinkAside(const QString& path);
     int checkTables(sqlite3* db, const QString& path);
     // Shows text from the event loop; a text already waiting is not queued twice.
     void tell(const QString& text, PromptIcon icon);

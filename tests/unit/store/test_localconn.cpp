@@ -2,6 +2,7 @@
 #include "StoreTestKit.h"
 #include "TestMain.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestLocalConn : public QObject {
@@ -177,6 +178,30 @@ private Q_SLOTS:
         QCOMPARE(QDir(k.home.path() + "/Users/guest").entryList({"Info.db.damaged-*"}).size(), 1);
         QCoreApplication::processEvents();
         QCOMPARE(k.prompt.calls.size(), 1);
+    }
+
+    // A link planted at the user's database, to another database or dangling, is never
+    // opened or written through: it is kept aside and the template's copy takes its place.
+    void linkAtTheDatabaseIsNeverFollowed() {
+        StoreKit k;
+        k.parent("Tom");
+        QTemporaryDir elsewhere;
+        const QString other = elsewhere.filePath("other.db");
+        sqlOn(other, schemaText() + ";Insert Into HistoryNews(Title,SNo) Values('theirs','1')");
+        const QByteArray before = fileHash(other);
+        const QString missing = elsewhere.filePath("missing.db");
+        const QString db = k.userDb("Tom");
+        for (const QString& target : {other, missing}) {
+            QDir(QFileInfo(db).path()).removeRecursively();
+            QVERIFY(QDir().mkpath(QFileInfo(db).path()));
+            QVERIFY(QFile::link(target, db));
+            QVERIFY(k.conn.Execute("Insert Into HistoryNews(Title,SNo) Values('mine','2')"));
+            QVERIFY(!QFileInfo(db).isSymLink());
+            QCOMPARE(sqlOn(db, "select Title from HistoryNews"), QVariantList{"mine"});
+            QCOMPARE(QFileInfo(db + ".link-20090305-140506").symLinkTarget(), target);
+            QCOMPARE(fileHash(other), before);
+            QVERIFY(!QFileInfo::exists(missing));
+        }
     }
 
     void unwritableProgramFolderKeepsDataInXdgDataHome() {
