@@ -45,8 +45,9 @@ fuzz:
 # Release build in build-rel/: the store benchmark, then the tray against a bare Qt tray.
 # BENCH_RUNS (7) starts of each program; BENCH_IDLE_SECONDS (20) of idle CPU per start.
 bench: release
-	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store vantobel-vendor-service xwatch
+	@cmake --build build-rel -j $(JOBS) --target VantobelPlayTray bare-tray bench_store bench_messagebox vantobel-vendor-service xwatch
 	@build-rel/bench/bench_store
+	@build-rel/bench/bench_messagebox
 	@bench/tray/bench-tray.sh build-rel
 
 clean:

@@ -5,6 +5,7 @@
 #include "HistoryTable.h"
 #include "LinkLabel.h"
 #include "NativeMove.h"
+#include "NoticeFields.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "Seams.h"
@@ -147,19 +148,24 @@ void PopNotice::load(const pugi::xml_document* notice) {
     jumpToHandler([&] {
         m_popSettings = PopRules::loadPopSettings(m_deps.settings.ReadAll());
 
-        const QString safeTitle = SysPublicCls::SafeRequest(
-            NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
+        // Every field is cut before use: one notice costs no more than the largest allowed.
+        const auto field = [notice](const char* name, qsizetype limit) {
+            return NoticeFields::cut(
+                NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/") + QLatin1String(name)),
+                limit);
+        };
+        const QString safeTitle = SysPublicCls::SafeRequest(field("Title", NoticeFields::kTitle), 1, 0);
         m_title->setText(NoticeMarkup::DisplayTitle(safeTitle));
-        m_noticeUrl = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+        m_noticeUrl = field("Url", NoticeFields::kAddress);
 
         QString serial = m_deps.utils.YMdDateTimeSNoStrTwo(2);
         for (int i = 0; i < 5; ++i)
             serial += SysPublicCls::text(m_deps.utils.Auto1ToNumbStr(9));
         m_noticeSNo = serial;
 
-        m_picture = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Pic"));
-        m_brief = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Brief"));
-        const QString type = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/TypeStr"));
+        m_picture = field("Pic", NoticeFields::kAddress);
+        m_brief = field("Brief", NoticeFields::kBrief);
+        const QString type = field("TypeStr", NoticeFields::kType);
         if (!SysPublicCls::IsBlank(type)) {
             setWindowTitle(type);
             m_noticeType = type;

@@ -2,6 +2,7 @@
 
 #include "HistoryTable.h"
 #include "HttpGet.h"
+#include "NoticeFields.h"
 #include "Settings.h"
 #include "SysPublicCls.h"
 #include "TrayState.h"
@@ -29,9 +30,13 @@ bool WebNews::CheckNewNotice() {
             return false;
         }
         m_health.answered();
+        // Cut as the pop-up cuts them, so that the history finds what the pop-up stores.
         const QString title = SysPublicCls::SafeRequest(
-            NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")), 1, 0);
-        const QString noticeUrl = NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url"));
+            NoticeFields::cut(NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Title")),
+                              NoticeFields::kTitle),
+            1, 0);
+        const QString noticeUrl = NoticeFields::cut(
+            NodeValue(doc.get(), QStringLiteral("text"), QStringLiteral("/Root/Notice/Url")), NoticeFields::kAddress);
         if (SysPublicCls::IsBlank(title) && SysPublicCls::IsBlank(noticeUrl)) {
             m_current.reset(); // the service's way of saying there is nothing new
             return false;

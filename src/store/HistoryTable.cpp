@@ -1,22 +1,10 @@
 #include "HistoryTable.h"
 
 #include "LocalConn.h"
+#include "NoticeFields.h"
 #include "SysPublicCls.h"
 
 namespace {
-
-constexpr int kBriefLength = 200;
-
-// The first 200 characters of the brief, never ending in half of a surrogate pair
-// (that half would turn into a replacement character on the way into the database).
-QString cutBrief(const QString& brief) {
-    if (brief.size() <= kBriefLength)
-        return brief;
-    int length = kBriefLength;
-    if (brief.at(length - 1).isHighSurrogate())
-        --length;
-    return brief.left(length);
-}
 
 QString textOf(const QVariant& v) {
     return SysPublicCls::isNull(v) ? QString() : v.toString();
@@ -31,8 +19,16 @@ QString asciiFolded(QString text) {
     return text;
 }
 
+QString cutTitle(const QString& title) {
+    return NoticeFields::cut(title, NoticeFields::kTitle);
+}
+
+QString cutAddress(const QString& address) {
+    return NoticeFields::cut(address, NoticeFields::kAddress);
+}
+
 QString noticeKey(const QString& safeTitle, const QString& address) {
-    return asciiFolded(safeTitle) + QChar(0) + asciiFolded(address);
+    return asciiFolded(cutTitle(safeTitle)) + QChar(0) + asciiFolded(cutAddress(address));
 }
 
 } // namespace
@@ -45,7 +41,7 @@ HistoryTable::Seen HistoryTable::IsSeen(const QString& safeTitle, const QString&
     bool ok = false;
     const QVariant id = m_conn.ExecuteSql(
         QStringLiteral("Select Id From HistoryNews where Title=? COLLATE NOCASE And UrlStr=? COLLATE NOCASE"),
-        {safeTitle, address}, &ok);
+        {cutTitle(safeTitle), cutAddress(address)}, &ok);
     if (!ok)
         return Seen::Unknown;
     return SysPublicCls::IsBlank(id) ? Seen::No : Seen::Yes;
@@ -57,8 +53,9 @@ bool HistoryTable::StoreNotice(const QString& type, const QString& safeTitle, co
     const bool ok = m_conn.Execute(
         QStringLiteral(
             "Replace Into HistoryNews(TypeStr,Title,UrlStr,Brief,AddTime,SNo,PhotoPath)Values(?,?,?,?,?,?,?) "),
-        {type, safeTitle, address, cutBrief(brief), addTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), serial,
-         QString()},
+        {NoticeFields::cut(type, NoticeFields::kType), cutTitle(safeTitle), cutAddress(address),
+         NoticeFields::cut(brief, NoticeFields::kStoredBrief), addTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+         serial, QString()},
         &changes);
     if (ok && changes > 0)
         return true;
@@ -74,7 +71,7 @@ void HistoryTable::MarkReadBySNo(const QString& serial) {
 
 void HistoryTable::MarkReadByUrl(const QString& address) {
     m_conn.ExecuteSql(QStringLiteral("Update HistoryNews Set Status=1 Where Status=0 And UrlStr= ? COLLATE NOCASE"),
-                      {address});
+                      {cutAddress(address)});
 }
 
 QList<HistoryRow> HistoryTable::Page(qint64 offset, int pageSize) {
@@ -91,14 +88,15 @@ QList<HistoryRow> HistoryTable::Page(qint64 offset, int pageSize) {
             continue;
         HistoryRow row;
         row.Id = r.at(0).toLongLong();
-        row.TypeStr = textOf(r.at(1));
-        row.Title = textOf(r.at(2));
-        row.UrlStr = textOf(r.at(3));
+        // Rows stored before the fields were cut, or by another program, are cut as shown.
+        row.TypeStr = NoticeFields::cut(textOf(r.at(1)), NoticeFields::kType);
+        row.Title = cutTitle(textOf(r.at(2)));
+        row.UrlStr = cutAddress(textOf(r.at(3)));
         row.AddTime = textOf(r.at(4));
         row.SNo = textOf(r.at(5));
         row.Status = r.at(6).toInt();
-        row.PhotoPath = textOf(r.at(7));
-        row.Brief = textOf(r.at(8));
+        row.PhotoPath = cutAddress(textOf(r.at(7)));
+        row.Brief = NoticeFields::cut(textOf(r.at(8)), NoticeFields::kStoredBrief);
         page.append(row);
     }
     return page;

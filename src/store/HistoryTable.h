@@ -33,8 +33,8 @@ public:
     // or the notice could not be stored earlier in this run; Unknown when the history
     // could not be read (a notice is new only on a definite No).
     Seen IsSeen(const QString& safeTitle, const QString& address);
-    // Stores a shown notice as unread; the brief is cut to 200 characters (never
-    // inside a surrogate pair) and AddTime written as "yyyy-MM-dd HH:mm:ss". False
+    // Stores a shown notice as unread; every field is cut as NoticeFields says, the
+    // brief to 200 characters, and AddTime written as "yyyy-MM-dd HH:mm:ss". False
     // when nothing was stored: the notice then counts as seen for the rest of the
     // run, and the user is told once that the history cannot be written.
     bool StoreNotice(const QString& type, const QString& safeTitle, const QString& address, const QString& brief,

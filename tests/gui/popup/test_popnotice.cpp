@@ -1,6 +1,7 @@
 // The notice pop-up: its markup, what it records, when it goes away and how it moves.
 
 #include "../../unit/server/LocalHttp.h"
+#include "NoticeFields.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "PageProbe.h"
@@ -170,6 +171,14 @@ private Q_SLOTS:
         untyped.type.clear();
         kit.random.push(0.1f);
         QCOMPARE(std::unique_ptr<PopNotice>(kit.open(untyped))->windowTitle(), QStringLiteral("系统消息！"));
+
+        // A brief of a megabyte is shown cut, not laid out whole.
+        NoticeText huge;
+        huge.brief = QString(NoticeFields::kBrief, 'b') + QString(1'000'000, QChar(u'尾'));
+        kit.random.push(0.2f);
+        std::unique_ptr<PopNotice> big(kit.open(huge));
+        QVERIFY(big->pageHtml().contains(QString(NoticeFields::kBrief, 'b')));
+        QVERIFY(!big->pageHtml().contains(QChar(u'尾')));
     }
 
     // Whatever runs a loop of its own while a pop-up loads (a message box did, once)

@@ -1,4 +1,5 @@
 #include "HistoryTable.h"
+#include "NoticeFields.h"
 #include "SettingsTable.h"
 #include "StoreTestKit.h"
 #include "TestMain.h"
@@ -142,6 +143,31 @@ private Q_SLOTS:
         QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", "", at("2009-03-06 00:00:00"), "s2"));
         QCOMPARE(h.HistoryCount(), 2);
         QCOMPARE(h.HistoryCount(0), 1);
+    }
+
+    // One notice has a bounded cost: its fields are cut on a character boundary when
+    // stored, the cut notice is still found as seen, and rows stored whole before come
+    // back cut.
+    void oversizedFieldsAreCut() {
+        StoreKit k;
+        HistoryTable h(k.conn);
+        const QString title = QString(NoticeFields::kTitle - 1, 't') + "😀" + QString(990'000, 'x');
+        const QString url = "http://example.com/" + QString(100'000, 'u');
+        QVERIFY(h.StoreNotice(QString(100'000, 'k'), title, url, QString(300, 'b'), at("2009-03-05 14:05:06"), "s1"));
+        QVERIFY(h.IsSeen(title, url) == HistoryTable::Seen::Yes);
+        QVERIFY(h.IsSeen(title.left(NoticeFields::kTitle - 2), url) == HistoryTable::Seen::No);
+        HistoryRow row = h.Page(0).value(0);
+        QCOMPARE(row.Title, QString(NoticeFields::kTitle - 1, 't'));
+        QCOMPARE(row.UrlStr, url.left(NoticeFields::kAddress));
+        QCOMPARE(row.TypeStr.size(), NoticeFields::kType);
+        h.MarkReadByUrl(url);
+        QCOMPARE(h.HistoryCount(1), 1);
+
+        sqlOn(k.conn.databasePath(), "update HistoryNews set Title=replace(hex(zeroblob(600000)),'00','y'),"
+                                     "PhotoPath=Title||Title||Title, Brief=Title");
+        row = h.Page(0).value(0);
+        QCOMPARE(QList<qsizetype>({row.Title.size(), row.PhotoPath.size(), row.Brief.size()}),
+                 QList<qsizetype>({NoticeFields::kTitle, NoticeFields::kAddress, NoticeFields::kStoredBrief}));
     }
 
     void pagesRunNewestFirst() {
