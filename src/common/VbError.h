@@ -19,6 +19,7 @@ public:
         PathNotFound = 76,
         InvalidUseOfNull = 94,
         NoApplicationResponded = 282,
+        LinkRefused = 285, // the partner would not perform the command
         LinkTimeout = 286,
         RegExpSyntax = 5017,
     };

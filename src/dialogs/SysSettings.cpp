@@ -2,6 +2,7 @@
 
 #include "AutoRun.h"
 #include "FailurePolicy.h"
+#include "PopSettingKeys.h"
 #include "Seams.h"
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
@@ -21,7 +22,7 @@
 using WindowMetrics::twips;
 
 namespace {
-const QString kTable = QStringLiteral("SoftSettings");
+const QString& kTable = PopSettingKeys::kTable;
 
 QFont songTi(bool bold = false) {
     QFont f = WindowMetrics::songTi();
@@ -81,20 +82,20 @@ void SysSettings::buildWidgets() {
     // One notice kind per row: subscribe box, minute list, "后，", close box, in twips.
     struct RowLayout {
         Row* row;
-        const char16_t* suffix;
+        QString suffix;
         const char16_t* caption;
         QRect show, minutes, later, autoClose;
         bool fixedOn; // subscribed always; the box only shows it
     };
     const RowLayout layouts[] = {
-        {&m_brightsprout, u"SysBrightsproutNotice", u"订阅《Brightsprout培养计划》通知，新消息显示",
+        {&m_brightsprout, PopSettingKeys::kBrightsprout, u"订阅《Brightsprout培养计划》通知，新消息显示",
          twips(240, 360, 4095, 255), twips(4200, 315, 1335, 300), twips(5640, 390, 375, 255),
          twips(5995, 360, 1200, 255), false},
-        {&m_adv, u"SysAdv", u"订阅系统广告，新消息显示", twips(240, 960, 2535, 255), twips(2745, 930, 1335, 300),
-         twips(4200, 1005, 375, 255), twips(4560, 960, 1215, 255), false},
-        {&m_newList, u"SysNewList", u"订阅系统最新信息，新消息显示", twips(240, 1560, 2895, 255),
+        {&m_adv, PopSettingKeys::kAdvert, u"订阅系统广告，新消息显示", twips(240, 960, 2535, 255),
+         twips(2745, 930, 1335, 300), twips(4200, 1005, 375, 255), twips(4560, 960, 1215, 255), false},
+        {&m_newList, PopSettingKeys::kNewList, u"订阅系统最新信息，新消息显示", twips(240, 1560, 2895, 255),
          twips(3120, 1530, 1335, 300), twips(4560, 1605, 375, 255), twips(4920, 1560, 1215, 255), true},
-        {&m_notice, u"SysNotice", u"订阅系统公告，新消息显示", twips(240, 2160, 2655, 255),
+        {&m_notice, PopSettingKeys::kNotice, u"订阅系统公告，新消息显示", twips(240, 2160, 2655, 255),
          twips(2760, 2115, 1335, 300), twips(4200, 2160, 375, 255), twips(4560, 2145, 1215, 255), true},
     };
     const auto box = [frame3](const QString& name, const QString& text, const QRect& geometry) {
@@ -111,7 +112,7 @@ void SysSettings::buildWidgets() {
         l->setGeometry(twips(120, y, 7080, 30));
     }
     for (const RowLayout& layout : layouts) {
-        const QString suffix = QString::fromUtf16(layout.suffix);
+        const QString& suffix = layout.suffix;
         Row& row = *layout.row;
         row.suffix = suffix;
         const QString caption = QString::fromUtf16(layout.caption);
@@ -185,30 +186,30 @@ int SysSettings::minuteIndex(const QVariant& stored) {
 
 void SysSettings::loadRow(const Row& row) {
     const auto loadBox = [this](QCheckBox* box, const QString& key) {
-        resumeNext([&] {
+        resumeNext(lcWindow, "load a pop-up switch", [&] {
             const auto value = checkValue(SysPublicCls::BitValue(m_deps.settings.ReadSettingOrBlank(kTable, key)));
             if (value)
                 box->setChecked(*value);
         });
     };
     if (row.show != nullptr)
-        loadBox(row.show, QStringLiteral("PopShow_") + row.suffix);
-    loadBox(row.autoClose, QStringLiteral("PopAutoClose_") + row.suffix);
-    resumeNext([&] {
+        loadBox(row.show, PopSettingKeys::show(row.suffix));
+    loadBox(row.autoClose, PopSettingKeys::autoClose(row.suffix));
+    resumeNext(lcWindow, "load a close time", [&] {
         const QVariant stored = SysPublicCls::BitTrueValue(
-            m_deps.settings.ReadSettingOrBlank(kTable, QStringLiteral("PopAutoCloseTime_") + row.suffix));
+            m_deps.settings.ReadSettingOrBlank(kTable, PopSettingKeys::autoCloseTime(row.suffix)));
         row.minutes->setCurrentIndex(minuteIndex(stored));
     });
 }
 
 void SysSettings::load() {
     show();
-    resumeNext([this] {
+    resumeNext(lcWindow, "read start with the desktop", [this] {
         if (m_deps.autoRun.IsAutoRunSet())
             m_autoRunBox->setChecked(true);
     });
-    resumeNext([this] {
-        const QString stored = m_deps.settings.ReadSetting(kTable, QStringLiteral("AllMessagePeaceful"));
+    resumeNext(lcWindow, "read do-not-disturb", [this] {
+        const QString stored = m_deps.settings.ReadSetting(kTable, PopSettingKeys::kAllQuiet);
         if (stored != QLatin1String("NoFieldData")) {
             if (const auto value = checkValue(stored))
                 m_peaceful->setChecked(*value);
@@ -221,10 +222,10 @@ void SysSettings::load() {
 }
 
 void SysSettings::save() {
-    resumeNext([this] {
+    resumeNext(lcWindow, "save the settings", [this] {
         QStringList failed;
         bool autoRunOk = true;
-        resumeNext([&] {
+        resumeNext(lcWindow, "set start with the desktop", [&] {
             autoRunOk = false;
             const bool isSet = m_deps.autoRun.IsAutoRunSet();
             if (m_autoRunBox->isChecked() && !isSet)
@@ -237,25 +238,17 @@ void SysSettings::save() {
         if (!autoRunOk)
             failed << QStringLiteral("开机自启动");
 
-        const QList<QPair<QString, QString>> writes = {
-            {QStringLiteral("AllMessagePeaceful"), boxText(m_peaceful)},
-            {QStringLiteral("PopShow_SysAdv"), boxText(m_adv.show)},
-            {QStringLiteral("PopAutoClose_SysAdv"), boxText(m_adv.autoClose)},
-            {QStringLiteral("PopAutoCloseTime_SysAdv"), minutesText(m_adv.minutes)},
-            {QStringLiteral("PopShow_SysBrightsproutNotice"), boxText(m_brightsprout.show)},
-            {QStringLiteral("PopAutoClose_SysBrightsproutNotice"), boxText(m_brightsprout.autoClose)},
-            {QStringLiteral("PopAutoCloseTime_SysBrightsproutNotice"), minutesText(m_brightsprout.minutes)},
-            {QStringLiteral("PopShow_SysNewList"), QStringLiteral("1")},
-            {QStringLiteral("PopAutoClose_SysNewList"), boxText(m_newList.autoClose)},
-            {QStringLiteral("PopAutoCloseTime_SysNewList"), minutesText(m_newList.minutes)},
-            {QStringLiteral("PopShow_SysNotice"), QStringLiteral("1")},
-            {QStringLiteral("PopAutoClose_SysNotice"), boxText(m_notice.autoClose)},
-            {QStringLiteral("PopAutoCloseTime_SysNotice"), minutesText(m_notice.minutes)},
-        };
+        // A kind whose row has no show box is always subscribed.
+        QList<QPair<QString, QString>> writes = {{PopSettingKeys::kAllQuiet, boxText(m_peaceful)}};
+        for (const Row* row : {&m_adv, &m_brightsprout, &m_newList, &m_notice}) {
+            writes.append({PopSettingKeys::show(row->suffix), row->show ? boxText(row->show) : QStringLiteral("1")});
+            writes.append({PopSettingKeys::autoClose(row->suffix), boxText(row->autoClose)});
+            writes.append({PopSettingKeys::autoCloseTime(row->suffix), minutesText(row->minutes)});
+        }
         int failedWrites = 0;
         for (const auto& [key, value] : writes) {
             bool stored = false;
-            resumeNext([&] { stored = m_deps.settings.WriteSetting(kTable, key, value); });
+            resumeNext(lcWindow, "write a setting", [&] { stored = m_deps.settings.WriteSetting(kTable, key, value); });
             if (!stored)
                 ++failedWrites;
         }

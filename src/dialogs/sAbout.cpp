@@ -57,8 +57,9 @@ sAbout::sAbout(AboutDeps deps, QWidget* parent) : QDialog(parent), m_deps(std::m
     m_disclaimer->setGeometry(twips(240, 1800, 2415, 315));
     m_disclaimer->setStyleSheet(QStringLiteral("color:%1;").arg(palette().color(QPalette::Highlight).name()));
     m_disclaimer->setAccessibleName(QStringLiteral("Vantobel网站：") + m_deps.vendorAddress);
-    connect(m_disclaimer, &LinkLabel::activated, this,
-            [this] { resumeNext([this] { m_deps.urls.openUrl(m_deps.vendorAddress); }); });
+    connect(m_disclaimer, &LinkLabel::activated, this, [this] {
+        resumeNext(lcWindow, "open the vendor's site", [this] { m_deps.urls.openUrl(m_deps.vendorAddress); });
+    });
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));

@@ -24,7 +24,7 @@ MessageBox::MessageBox(MessageBoxDeps deps, QWidget* parent) : QWidget(parent, Q
     setWindowTitle(QStringLiteral("我的消息盒子"));
     setFont(songTi());
     buildWidgets();
-    resumeNext([this] {
+    resumeNext(lcWindow, "hand the message box to the host", [this] {
         if (m_deps.takeMainWindow)
             m_deps.takeMainWindow(this);
     });
@@ -81,7 +81,7 @@ void MessageBox::buildWidgets() {
 }
 
 void MessageBox::ShowPage(const QVariant& n) {
-    resumeNext([&] {
+    resumeNext(lcWindow, "show a history page", [&] {
         bool numeric = false;
         const qint64 index = HistoryMarkup::PageIndex(n.toString(), &numeric);
         qint64 shown = 1;
@@ -96,7 +96,8 @@ void MessageBox::ShowPage(const QVariant& n) {
                           QStringLiteral("当前位于第：") + QString::number(shown) + QStringLiteral("页"));
 
         QList<HistoryRow> rows;
-        resumeNext([&] { rows = m_deps.history.Page(qMax<qint64>(0, index) * kPageSize, kPageSize); });
+        resumeNext(lcWindow, "read a history page",
+                   [&] { rows = m_deps.history.Page(qMax<qint64>(0, index) * kPageSize, kPageSize); });
         m_pageUrls.clear();
         for (const HistoryRow& row : rows)
             m_pageUrls.append(row.UrlStr);
@@ -149,7 +150,7 @@ bool MessageBox::pageTextIsNumber() {
 }
 
 void MessageBox::step(int delta) {
-    resumeNext([&] {
+    resumeNext(lcWindow, "step a page", [&] {
         // The step buttons count from whatever the box holds, as a jump would.
         if (!pageTextIsNumber())
             return;
@@ -160,14 +161,14 @@ void MessageBox::step(int delta) {
 }
 
 void MessageBox::jump() {
-    resumeNext([&] {
+    resumeNext(lcWindow, "jump to a page", [&] {
         if (pageTextIsNumber())
             ShowPage(m_page->text());
     });
 }
 
 void MessageBox::onLinkClicked(const QUrl& link) {
-    resumeNext([&] {
+    resumeNext(lcWindow, "open a history entry", [&] {
         // The page carries each address encoded; the read mark needs the address as
         // stored, so the rows that carry it are found.
         QString address = link.toString(QUrl::FullyEncoded);
@@ -186,7 +187,7 @@ void MessageBox::onLinkClicked(const QUrl& link) {
 }
 
 void MessageBox::paintEvent(QPaintEvent* event) {
-    resumeNext([this] {
+    resumeNext(lcWindow, "tell the host the box repaints", [this] {
         if (m_deps.onPaint)
             m_deps.onPaint();
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LinkFrame.h"
+#include "VbError.h"
 
 #include <QString>
 
@@ -13,8 +14,8 @@ inline const QString kPlayerTopic = QStringLiteral("VantobelPlay|VantobelPlayDDE
 
 // Results of linkExecute.
 constexpr int kLinkAccepted = 0;
-constexpr int kLinkNoPartner = 282; // no socket, or nobody listens on it
-constexpr int kLinkRefused = 285;   // the partner hung up, did not accept, or is another user
-constexpr int kLinkTimedOut = 286;  // no answer within the time-out
-constexpr int kLinkTooLong = 5;     // the command exceeds kLinkMaxCommandBytes
+constexpr int kLinkNoPartner = VbError::NoApplicationResponded; // no socket, or nobody listens on it
+constexpr int kLinkRefused = VbError::LinkRefused;     // the partner hung up, did not accept, or is another user
+constexpr int kLinkTimedOut = VbError::LinkTimeout;    // no answer within the time-out
+constexpr int kLinkTooLong = VbError::InvalidArgument; // the command exceeds kLinkMaxCommandBytes
 constexpr int kLinkMaxCommandBytes = int(kLinkFrameMaxPayload);

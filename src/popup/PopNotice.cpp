@@ -8,6 +8,7 @@
 #include "NoticeFields.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
+#include "PopSettingKeys.h"
 #include "Seams.h"
 #include "Settings.h"
 #include "SettingsTable.h"
@@ -118,7 +119,7 @@ void PopNotice::buildWidgets() {
     };
     auto* history = makeLink(QStringLiteral("Label2"), QStringLiteral("历史消息"), twips(590, 2520, 855, 255));
     connect(history, &LinkLabel::activated, this, [this] {
-        resumeNext([this] {
+        resumeNext(lcPopup, "open the message box", [this] {
             if (m_deps.showMessageBox)
                 m_deps.showMessageBox();
         });
@@ -145,7 +146,7 @@ void PopNotice::load(const pugi::xml_document* notice) {
     applyPosition();
 
     // A failing step ends the load quietly; the window keeps what it has so far.
-    jumpToHandler([&] {
+    jumpToHandler(lcPopup, "load the notice", [&] {
         m_popSettings = PopRules::loadPopSettings(m_deps.settings.ReadAll());
 
         // Every field is cut before use: one notice costs no more than the largest allowed.
@@ -185,7 +186,7 @@ void PopNotice::load(const pugi::xml_document* notice) {
             m_deps.pictures->fetch(picture, QSize(side, side), this, [this, address](QImage image) {
                 image.setDevicePixelRatio(devicePixelRatioF());
                 m_browser->addPicture(address, image);
-                resumeNext([this] { render(); });
+                resumeNext(lcPopup, "draw the notice with its picture", [this] { render(); });
             });
         }
     });
@@ -211,18 +212,17 @@ QString PopNotice::titleText() const {
 }
 
 void PopNotice::activationCheck() {
-    resumeNext([this] {
+    resumeNext(lcPopup, "check the quiet settings", [this] {
         if (m_closingByCode)
             return;
-        const QString peaceful =
-            m_deps.settings.ReadSetting(QStringLiteral("SoftSettings"), QStringLiteral("AllMessagePeaceful"));
+        const QString peaceful = m_deps.settings.ReadSetting(PopSettingKeys::kTable, PopSettingKeys::kAllQuiet);
         if (peaceful == QLatin1String("1") || PopRules::hiddenByShowKey(m_noticeType, m_popSettings))
             closeByCode();
     });
 }
 
 void PopNotice::moveTick() {
-    resumeNext([this] {
+    resumeNext(lcPopup, "move the pop-up", [this] {
         const QRect screen = screenRect();
         const qint64 screenTw = qint64(screen.height()) * kTwipsPerPixel;
         if (isVisible())
@@ -244,7 +244,7 @@ void PopNotice::moveTick() {
 }
 
 void PopNotice::countTick() {
-    resumeNext([this] {
+    resumeNext(lcPopup, "count the shown seconds", [this] {
         ++m_shownSeconds;
         if (PopRules::autoCloseDue(m_noticeType, m_popSettings, m_shownSeconds))
             startSlideOut(true);
@@ -308,7 +308,7 @@ void PopNotice::startSlideOut(bool dropTopmost) {
 }
 
 void PopNotice::openNotice() {
-    resumeNext([this] {
+    resumeNext(lcPopup, "open the notice", [this] {
         const QString address = webAddress(m_noticeUrl);
         if (!address.isEmpty())
             m_deps.urls.openUrl(address);
@@ -318,7 +318,7 @@ void PopNotice::openNotice() {
 }
 
 void PopNotice::onLinkClicked(const QUrl& link) {
-    resumeNext([this, link] {
+    resumeNext(lcPopup, "open a link in the notice", [this, link] {
         upNewReaded();
         closeByCode();
         // The notice's own link opens exactly what the title opens.

@@ -1,5 +1,7 @@
 #include "PopRules.h"
 
+#include "PopSettingKeys.h"
+
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -14,11 +16,11 @@ const QString kBrightsprout = QStringLiteral("Brightsprout培养计划");
 QString suffixOf(NoticeKind kind) {
     switch (kind) {
     case NoticeKind::Announcement:
-        return QStringLiteral("SysNotice");
+        return PopSettingKeys::kNotice;
     case NoticeKind::Advertisement:
-        return QStringLiteral("SysAdv");
+        return PopSettingKeys::kAdvert;
     case NoticeKind::Brightsprout:
-        return QStringLiteral("SysBrightsproutNotice");
+        return PopSettingKeys::kBrightsprout;
     case NoticeKind::Other:
         break;
     }
@@ -37,21 +39,7 @@ NoticeKind kindOf(const QString& noticeType) {
 }
 
 const QStringList& popSettingKeys() {
-    static const QStringList keys = {
-        QStringLiteral("PopShow_SysNotice"),
-        QStringLiteral("PopAutoClose_SysNotice"),
-        QStringLiteral("PopAutoCloseTime_SysNotice"),
-        QStringLiteral("PopShow_SysNewList"),
-        QStringLiteral("PopAutoClose_SysNewList"),
-        QStringLiteral("PopAutoCloseTime_SysNewList"),
-        QStringLiteral("PopShow_SysBrightsproutNotice"),
-        QStringLiteral("PopAutoClose_SysBrightsproutNotice"),
-        QStringLiteral("PopAutoCloseTime_SysBrightsproutNotice"),
-        QStringLiteral("PopShow_SysAdv"),
-        QStringLiteral("PopAutoClose_SysAdv"),
-        QStringLiteral("PopAutoCloseTime_SysAdv"),
-    };
-    return keys;
+    return PopSettingKeys::all();
 }
 
 PopSettings loadPopSettings(const QList<QPair<QString, QString>>& rows) {
@@ -70,7 +58,7 @@ bool hiddenByShowKey(const QString& noticeType, const PopSettings& settings) {
     const NoticeKind kind = kindOf(noticeType);
     if (kind == NoticeKind::Other)
         return false;
-    return settings.value(QStringLiteral("PopShow_") + suffixOf(kind)) == QLatin1String("0");
+    return settings.value(PopSettingKeys::show(suffixOf(kind))) == QLatin1String("0");
 }
 
 qint64 autoClosePeriod(const QString& noticeType, const PopSettings& settings) {
@@ -79,10 +67,10 @@ qint64 autoClosePeriod(const QString& noticeType, const PopSettings& settings) {
     if (kind == NoticeKind::Other)
         return kOtherPeriod;
     const QString suffix = suffixOf(kind);
-    if (settings.value(QStringLiteral("PopAutoClose_") + suffix) != QLatin1String("1"))
+    if (settings.value(PopSettingKeys::autoClose(suffix)) != QLatin1String("1"))
         return 0;
     bool ok = false;
-    const double minutes = settings.value(QStringLiteral("PopAutoCloseTime_") + suffix).trimmed().toDouble(&ok);
+    const double minutes = settings.value(PopSettingKeys::autoCloseTime(suffix)).trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(minutes))
         return kOtherPeriod;
     const double whole = std::trunc(minutes);

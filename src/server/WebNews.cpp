@@ -1,5 +1,6 @@
 #include "WebNews.h"
 
+#include "FailurePolicy.h"
 #include "HistoryTable.h"
 #include "HttpGet.h"
 #include "NoticeFields.h"
@@ -46,6 +47,7 @@ bool WebNews::CheckNewNotice() {
         // history that cannot be read says nothing: the notice waits for the next poll.
         return m_history.IsSeen(title, noticeUrl) == HistoryTable::Seen::No;
     } catch (...) {
+        noteFailure(lcNet(), "read the notice");
         m_current.reset();
         return false;
     }

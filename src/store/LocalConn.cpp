@@ -190,7 +190,8 @@ sqlite3* LocalConn::open(const QString& folder, const QString& path) {
     const auto missing = [&] { return !SysPublicCls::SysFile(path) || QFileInfo(path).size() == 0; };
     if (missing()) {
         m_checkedFiles.remove(path);
-        resumeNext([&] { SysPublicCls::CopyFile(templatePath(), folder, kDbName); });
+        resumeNext(lcStore, "copy the template database",
+                   [&] { SysPublicCls::CopyFile(templatePath(), folder, kDbName); });
     }
     if (missing()) {
         m_lastResult = kNoDatabase;

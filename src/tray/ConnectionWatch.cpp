@@ -51,7 +51,7 @@ void ConnectionWatch::StopNoticeTimer() {
 bool ConnectionWatch::QueryConnection(QString* name) {
     bool connected = false;
     QString found;
-    const int err = jumpToHandler([&] { connected = m_probe.isConnected(&found); });
+    const int err = jumpToHandler(lcNet, "query the connection", [&] { connected = m_probe.isConnected(&found); });
     if (err != 0)
         return false;
     if (name)
@@ -64,14 +64,14 @@ QVariantList ConnectionWatch::ConnectionState() {
 }
 
 void ConnectionWatch::onConnectTick() {
-    resumeNext([&] { raiseTick(m_connectTicks); });
+    resumeNext(lcNet, "count a connection tick", [&] { raiseTick(m_connectTicks); });
 
     bool connected = false;
-    resumeNext([&] { connected = ConnectionState().value(0).toBool(); });
+    resumeNext(lcNet, "read the connection state", [&] { connected = ConnectionState().value(0).toBool(); });
 
     if (connected) {
-        resumeNext([&] { StartNoticeTimer(); });
-        resumeNext([&] {
+        resumeNext(lcNet, "start the notice timer", [&] { StartNoticeTimer(); });
+        resumeNext(lcNet, "refresh the unread look", [&] {
             if (m_connectTicks % kUnreadRefreshTicks != 0)
                 return;
             const qint64 unread = m_unreadCount();
@@ -80,14 +80,14 @@ void ConnectionWatch::onConnectTick() {
             Q_EMIT iconStateRequested(unread - 1 > 0 ? TrayIconState::Unread : TrayIconState::Normal);
         });
     } else {
-        resumeNext([&] { StopNoticeTimer(); });
-        resumeNext([&] { Q_EMIT iconStateRequested(TrayIconState::Offline); });
+        resumeNext(lcNet, "stop the notice timer", [&] { StopNoticeTimer(); });
+        resumeNext(lcNet, "show the offline look", [&] { Q_EMIT iconStateRequested(TrayIconState::Offline); });
     }
 }
 
 void ConnectionWatch::onNoticeTick() {
-    resumeNext([&] { raiseTick(m_noticeTicks); });
-    resumeNext([&] {
+    resumeNext(lcNet, "count a notice tick", [&] { raiseTick(m_noticeTicks); });
+    resumeNext(lcNet, "download the notice", [&] {
         if (m_noticeTicks % m_downloadTicks != 0)
             return;
         if (m_download())

@@ -43,7 +43,7 @@ QList<SiblingEntry> siblingEntries(const Settings& settings) {
     QList<SiblingEntry> entries;
     const QList<pugi::xml_node> nodes = settings.SelectNodes(QStringLiteral("/Root/SoftBrothers/SoftList"));
     for (const pugi::xml_node& node : nodes) {
-        resumeNext([&] {
+        resumeNext(lcTray, "read a sibling program entry", [&] {
             entries.append(
                 SiblingEntry{NodeItemValue(node, QStringLiteral("Caption")), NodeItemValue(node, QStringLiteral("t")),
                              NodeItemValue(node, QStringLiteral("v")), NodeItemValue(node, QStringLiteral("k")),
@@ -164,7 +164,8 @@ WebNews* TrayProgram::news() {
 }
 
 bool TrayProgram::Main() {
-    resumeNext([&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
+    resumeNext(lcTray, "read the start command",
+               [&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
     m->publicCls = std::make_unique<SysPublicCls>(*m->seams.clock, *m->seams.random);
 
     if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
@@ -191,7 +192,7 @@ bool TrayProgram::Main() {
         m->linkServer->listen(kTrayTopic);
     }
 
-    resumeNext([&] { m->settings->LoadSettings(); });
+    resumeNext(lcTray, "read Settings.xml", [&] { m->settings->LoadSettings(); });
 
     SysLoadDeps deps{m->state,
                      *m->player,
@@ -218,7 +219,7 @@ bool TrayProgram::Main() {
         *m->seams.probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
     QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
     QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
-                     [this] { m->windows->openNotice(); });
+                     trapped(lcPopup, "pop up a new notice", [this] { m->windows->openNotice(); }));
     QObject::connect(m->windows.get(), &TrayWindows::allWindowsClosed, m->windows.get(),
                      [this] { m->seams.releaseMemory(); });
     m->host->Load(siblingEntries(*m->settings));
@@ -236,7 +237,7 @@ bool TrayProgram::Main() {
         // Sys.ini still records the served player.
         m->termination = std::make_unique<TerminationSignals>();
         QObject::connect(m->termination.get(), &TerminationSignals::terminationRequested, m->host.get(),
-                         [this] { m->host->close(); });
+                         trapped(lcTray, "close on a termination signal", [this] { m->host->close(); }));
         m->termination->install();
     }
     return true;

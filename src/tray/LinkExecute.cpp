@@ -5,16 +5,16 @@
 
 void HandleLinkExecute(TrayState& state, const QString& command, TrayHostActions& host) noexcept {
     TrayState::Parsed parsed;
-    resumeNext([&] { parsed = state.setCommand(command); });
+    resumeNext(lcLink, "read a link command", [&] { parsed = state.setCommand(command); });
     if (state.hidesTrayIcon())
-        resumeNext([&] { host.DeleteTrayIcon(); });
+        resumeNext(lcLink, "remove the icon", [&] { host.DeleteTrayIcon(); });
     const QString& sw = parsed.lowerSwitch;
     if (sw == QLatin1String("/b"))
-        resumeNext([&] { state.applyUserSwitch(parsed.elements, true); });
+        resumeNext(lcLink, "switch to the baby user", [&] { state.applyUserSwitch(parsed.elements, true); });
     else if (sw == QLatin1String("/u"))
-        resumeNext([&] { state.applyUserSwitch(parsed.elements, false); });
+        resumeNext(lcLink, "switch to the parent user", [&] { state.applyUserSwitch(parsed.elements, false); });
     else if (sw == QLatin1String("/exit"))
-        resumeNext([&] { host.QuitTray(); });
+        resumeNext(lcLink, "quit on request", [&] { host.QuitTray(); });
     else if (sw == QLatin1String("/showappico"))
-        resumeNext([&] { host.ShowAppIcoMain(); });
+        resumeNext(lcLink, "show the icon again", [&] { host.ShowAppIcoMain(); });
 }

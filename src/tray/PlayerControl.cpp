@@ -43,13 +43,13 @@ void PlayerControl::OpenDefaultPlayer() {
 }
 
 void PlayerControl::RunPlayer(const QString& command) {
-    if (SendToPlayer(command) != QLatin1String("282"))
+    if (execute(kPlayerTopic, command) != VbError::NoApplicationResponded)
         return;
     // Nobody listens on the player's topic: the player is not running, so start it
     // with the command; whether the start worked is not examined.
-    resumeNext([&] { m_launcher.startDetached(playerProgram(), {command}); });
+    resumeNext(lcLink, "start the player", [&] { m_launcher.startDetached(playerProgram(), {command}); });
     if (m_hideMainWindow)
-        resumeNext([&] { m_hideMainWindow(); });
+        resumeNext(lcLink, "hide the host window", [&] { m_hideMainWindow(); });
 }
 
 void PlayerControl::PlayBaby() {
@@ -64,8 +64,12 @@ void PlayerControl::PlaySettings() {
 
 int PlayerControl::execute(const QString& topic, const QString& command) {
     int result = 0;
-    const int thrown = jumpToHandler([&] { result = m_link(topic, command); });
-    return thrown != 0 ? thrown : result;
+    const int thrown = jumpToHandler(lcLink, "send a link command", [&] { result = m_link(topic, command); });
+    const int answer = thrown != 0 ? thrown : result;
+    // The topic and the number only: a command carries the user's sign-in fields.
+    if (answer != 0)
+        qCDebug(lcLink).noquote() << "a command on" << topic << "was not taken: error" << answer;
+    return answer;
 }
 
 QString PlayerControl::SendToPlayer(const QString& command) {
@@ -86,13 +90,13 @@ QString PlayerControl::versionText(const QString& fileVersion) {
 
 QString PlayerControl::PlayerVersion() const {
     QString fileVersion;
-    resumeNext([&] { fileVersion = m_fileVersion(playerProgram()); });
+    resumeNext(lcLink, "read the player's version", [&] { fileVersion = m_fileVersion(playerProgram()); });
     return versionText(fileVersion);
 }
 
 bool PlayerControl::RunUpdate() {
     bool started = false;
-    resumeNext([&] {
+    resumeNext(lcLink, "start the updater", [&] {
         started = m_launcher.startDetached(updaterProgram(), {PlayerVersion() + QStringLiteral("|||ShowErr")});
     });
     return started;

@@ -38,9 +38,9 @@ SiblingLauncher::SiblingLauncher(const TrayState& state, InstPathLookup instPath
 
 bool SiblingLauncher::start(const SiblingEntry& entry) {
     QString path;
-    resumeNext([&] { path = m_instPath(entry.section); });
+    resumeNext(lcTray, "read a sibling program's path", [&] { path = m_instPath(entry.section); });
     bool started = false;
-    resumeNext([&] {
+    resumeNext(lcTray, "start a sibling program", [&] {
         // A blank path would start nothing sensible (or whatever "" resolves to);
         // treat it like a missing program instead of trying.
         if (!SysPublicCls::IsBlank(path) && QFileInfo(path).isFile())
@@ -48,8 +48,9 @@ bool SiblingLauncher::start(const SiblingEntry& entry) {
     });
     if (started)
         return true;
-    resumeNext([&] { m_prompt.show(TrayTexts::kNotInstalled, kAppTitle, PromptIcon::Information); });
-    resumeNext([&] {
+    resumeNext(lcTray, "say a sibling program is missing",
+               [&] { m_prompt.show(TrayTexts::kNotInstalled, kAppTitle, PromptIcon::Information); });
+    resumeNext(lcTray, "open a sibling program's page", [&] {
         if (!SysPublicCls::IsBlank(entry.url))
             m_openUrl(entry.url);
     });

@@ -93,8 +93,9 @@ SkinChoice readSkinChoice(const QString& folder) {
 
 void ApplySkin(SkinEngine& engine, QWidget* window, const QString& folder) {
     SkinChoice choice;
-    resumeNext([&] { choice = readSkinChoice(folder); });
-    resumeNext([&] { engine.LoadSkin(choice.skinPath, choice.scheme); });
-    resumeNext([&] { engine.ApplyWindow(window); });
-    resumeNext([&] { engine.setApplyOptions(engine.ApplyOptions() | SkinEngine::kApplyToApplication); });
+    resumeNext(lcTray, "read the skin choice", [&] { choice = readSkinChoice(folder); });
+    resumeNext(lcTray, "load the skin", [&] { engine.LoadSkin(choice.skinPath, choice.scheme); });
+    resumeNext(lcTray, "skin the window", [&] { engine.ApplyWindow(window); });
+    resumeNext(lcTray, "skin the application",
+               [&] { engine.setApplyOptions(engine.ApplyOptions() | SkinEngine::kApplyToApplication); });
 }

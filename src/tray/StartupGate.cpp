@@ -5,17 +5,17 @@
 
 bool StartupGate::claimOrForward(const QString& commandLine) const {
     bool acquired = false;
-    resumeNext([&] { acquired = tryAcquire(); });
+    resumeNext(lcLink, "take the single-instance lock", [&] { acquired = tryAcquire(); });
     if (acquired)
         return true;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         int result = VbError::NoApplicationResponded;
-        resumeNext([&] { result = forward(commandLine); });
+        resumeNext(lcLink, "forward the command line", [&] { result = forward(commandLine); });
         // Only "nobody listens yet" is worth another try; an answer or a time-out ends it.
         if (result != VbError::NoApplicationResponded)
             break;
         if (attempt < attempts && pause)
-            resumeNext([&] { pause(); });
+            resumeNext(lcLink, "wait before forwarding again", [&] { pause(); });
     }
     return false;
 }

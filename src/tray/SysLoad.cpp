@@ -37,29 +37,39 @@ SysLoad::SysLoad(SysLoadDeps deps, QWidget* parent) : QWidget(parent), m_deps(st
     m_goButton = new QPushButton(TrayTexts::kGoButton, this);
     m_goButton->setObjectName(QStringLiteral("GoVantobelSys"));
 
-    connect(m_goButton, &QPushButton::clicked, this, [this] { m_deps.player.OpenDefaultPlayer(); });
-    connect(&m_icon, &TrayIcon::openDefaultPlayerRequested, this, [this] { m_deps.player.OpenDefaultPlayer(); });
-    connect(&m_icon, &TrayIcon::menuRequested, this, &SysLoad::showMenu);
+    // The icon and menu handlers are the event loop's: a failure ends the handler only.
+    connect(m_goButton, &QPushButton::clicked, this,
+            trapped(lcTray, "open the player", [this] { m_deps.player.OpenDefaultPlayer(); }));
+    connect(&m_icon, &TrayIcon::openDefaultPlayerRequested, this,
+            trapped(lcTray, "open the player", [this] { m_deps.player.OpenDefaultPlayer(); }));
+    connect(&m_icon, &TrayIcon::menuRequested, this, trapped(lcTray, "show the menu", [this] { showMenu(); }));
     m_icon.setMenu(m_menu.menu());
 
     connect(m_menu.about(), &QAction::triggered, this, &SysLoad::aboutRequested);
-    connect(m_menu.update(), &QAction::triggered, this, [this] { m_deps.player.RunUpdate(); });
+    connect(m_menu.update(), &QAction::triggered, this,
+            trapped(lcTray, "start the updater", [this] { m_deps.player.RunUpdate(); }));
     connect(m_menu.setting(), &QAction::triggered, this, &SysLoad::settingsRequested);
-    connect(m_menu.playSetting(), &QAction::triggered, this, [this] { m_deps.player.PlaySettings(); });
-    connect(m_menu.playBaby(), &QAction::triggered, this, [this] { m_deps.player.PlayBaby(); });
-    connect(m_menu.playParent(), &QAction::triggered, this, [this] { m_deps.player.PlayParent(); });
+    connect(m_menu.playSetting(), &QAction::triggered, this,
+            trapped(lcTray, "open the console", [this] { m_deps.player.PlaySettings(); }));
+    connect(m_menu.playBaby(), &QAction::triggered, this,
+            trapped(lcTray, "open the baby player", [this] { m_deps.player.PlayBaby(); }));
+    connect(m_menu.playParent(), &QAction::triggered, this,
+            trapped(lcTray, "open the parent player", [this] { m_deps.player.PlayParent(); }));
     connect(m_menu.message(), &QAction::triggered, this, &SysLoad::messageBoxRequested);
-    connect(m_menu.webHome(), &QAction::triggered, this, &SysLoad::OpenWebHome);
-    connect(m_menu.close(), &QAction::triggered, this, &SysLoad::ExitItem);
-    connect(&m_menu, &TrayMenu::siblingTriggered, this,
-            [this](const SiblingEntry& entry) { m_deps.siblings.start(entry); });
+    connect(m_menu.webHome(), &QAction::triggered, this,
+            trapped(lcTray, "open the home page", [this] { OpenWebHome(); }));
+    connect(m_menu.close(), &QAction::triggered, this, trapped(lcTray, "ask to quit", [this] { ExitItem(); }));
+    connect(
+        &m_menu, &TrayMenu::siblingTriggered, this,
+        trapped(lcTray, "open a sibling program", [this](const SiblingEntry& entry) { m_deps.siblings.start(entry); }));
 
     m_deps.player.setHideMainWindow([this] { hideMainWindow(); });
 
     // The desktop session ending is a close request too: remember the served player.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [this] { CloseRequest(); });
-        connect(app, &QCoreApplication::aboutToQuit, this, &SysLoad::SessionEnded);
+        connect(app, &QCoreApplication::aboutToQuit, this,
+                trapped(lcTray, "end the session", [this] { SessionEnded(); }));
     }
 }
 
@@ -67,24 +77,25 @@ SysLoad::~SysLoad() = default;
 
 void SysLoad::Load(const QList<SiblingEntry>& siblings) {
     m_mainWindow = this;
-    resumeNext([&] { ApplySkin(m_skin, this, m_deps.skinFolder); });
-    resumeNext([&] {
+    resumeNext(lcTray, "apply the skin", [&] { ApplySkin(m_skin, this, m_deps.skinFolder); });
+    resumeNext(lcTray, "show or hide the icon", [&] {
         if (m_deps.state.hidesTrayIcon())
             DeleteTrayIcon();
         else
             ShowAppIcoMain();
     });
     // Ten one-second ticks without a tray are worth a word on stderr.
-    resumeNext([&] { m_icon.watchForTray(10 * oneSecondTickMs(), std::max(oneSecondTickMs(), 100)); });
-    resumeNext([&] {
+    resumeNext(lcTray, "watch for a system tray",
+               [&] { m_icon.watchForTray(10 * oneSecondTickMs(), std::max(oneSecondTickMs(), 100)); });
+    resumeNext(lcTray, "start the connection watch", [&] {
         if (m_deps.startConnectionWatch)
             m_deps.startConnectionWatch();
     });
-    resumeNext([&] {
+    resumeNext(lcTray, "size the host window", [&] {
         m_goButton->setGeometry(24, 16, 257, 65);
         resize(4650 / 15, 1575 / 15);
     });
-    resumeNext([&] { LoadSoftBrothersMenu(siblings); });
+    resumeNext(lcTray, "build the sibling programs menu", [&] { LoadSoftBrothersMenu(siblings); });
 }
 
 QString SysLoad::tooltipFor(TrayIconState state) {
@@ -155,25 +166,25 @@ void SysLoad::OpenWebHome() {
 }
 
 void SysLoad::CloseRequest() {
-    resumeNext([&] { WriteTrayDefaultType(m_deps.sysIni, m_deps.state.PlayerType); });
+    resumeNext(lcTray, "write Sys.ini", [&] { WriteTrayDefaultType(m_deps.sysIni, m_deps.state.PlayerType); });
 }
 
 void SysLoad::QuitTray() {
     if (m_quitting)
         return;
     m_quitting = true;
-    resumeNext([&] { DeleteTrayIcon(); });
-    resumeNext([&] { m_menu.menu()->close(); });
+    resumeNext(lcTray, "remove the icon", [&] { DeleteTrayIcon(); });
+    resumeNext(lcTray, "close the menu", [&] { m_menu.menu()->close(); });
     // Every other window first, then the host itself, whose close request writes Sys.ini.
-    resumeNext([&] {
+    resumeNext(lcTray, "close the other windows", [&] {
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* window : windows) {
             if (window != this && window->isVisible())
                 window->close();
         }
     });
-    resumeNext([&] { close(); });
-    resumeNext([&] {
+    resumeNext(lcTray, "close the host window", [&] { close(); });
+    resumeNext(lcTray, "quit", [&] {
         if (m_deps.exit)
             m_deps.exit(1);
     });
@@ -189,6 +200,6 @@ void SysLoad::SessionEnded() {
     if (m_quitting)
         return;
     m_quitting = true;
-    resumeNext([&] { DeleteTrayIcon(); });
+    resumeNext(lcTray, "remove the icon", [&] { DeleteTrayIcon(); });
     CloseRequest();
 }

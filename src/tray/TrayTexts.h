@@ -1,26 +1,25 @@
 #pragma once
 
+#include "VendorSite.h"
+
 #include <QString>
 
 // The tray's own texts in one place, so the menu, the tooltips and the prompts
 // cannot drift apart.
 namespace TrayTexts {
 
-// The vendor portal's home address shown in every tooltip.
-inline const QString kPortalAddress = QStringLiteral("http://www.vantobel.example");
-
 inline const QString kCrLf = QStringLiteral("\r\n");
 
 // Tooltips; each ends with the NUL that terminates it in the 64-byte tip field.
 inline QString normalTip() {
-    return QStringLiteral("Brightsprout培养助手：") + kCrLf + kPortalAddress + QChar(0);
+    return QStringLiteral("Brightsprout培养助手：") + kCrLf + kVendorSite + QChar(0);
 }
 inline QString unreadTip() {
-    return QStringLiteral("Brightsprout培养助手：您有未读消息！") + kCrLf + kPortalAddress + QStringLiteral("/") +
+    return QStringLiteral("Brightsprout培养助手：您有未读消息！") + kCrLf + kVendorSite + QStringLiteral("/") +
            QChar(0);
 }
 inline QString offlineTip() {
-    return QStringLiteral("Brightsprout培养助手：（离线）") + kCrLf + kPortalAddress + kCrLf + QChar(0);
+    return QStringLiteral("Brightsprout培养助手：（离线）") + kCrLf + kVendorSite + kCrLf + QChar(0);
 }
 
 inline const QString kNotInstalled = QStringLiteral("未安装此插件，请下载安装！");

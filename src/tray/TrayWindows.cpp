@@ -1,5 +1,6 @@
 #include "TrayWindows.h"
 
+#include "FailurePolicy.h"
 #include "MessageBox.h"
 #include "PlayerControl.h"
 #include "PopNotice.h"
@@ -18,9 +19,12 @@ void bringForward(QWidget* window) {
 } // namespace
 
 TrayWindows::TrayWindows(TrayWindowsDeps deps, QObject* parent) : QObject(parent), m_deps(std::move(deps)) {
-    connect(&m_deps.host, &SysLoad::aboutRequested, this, &TrayWindows::openAbout);
-    connect(&m_deps.host, &SysLoad::settingsRequested, this, &TrayWindows::openSettings);
-    connect(&m_deps.host, &SysLoad::messageBoxRequested, this, &TrayWindows::openMessageBox);
+    connect(&m_deps.host, &SysLoad::aboutRequested, this,
+            trapped(lcTray, "open the about box", [this] { openAbout(); }));
+    connect(&m_deps.host, &SysLoad::settingsRequested, this,
+            trapped(lcTray, "open the settings", [this] { openSettings(); }));
+    connect(&m_deps.host, &SysLoad::messageBoxRequested, this,
+            trapped(lcTray, "open the message box", [this] { openMessageBox(); }));
 }
 
 TrayWindows::~TrayWindows() {
