@@ -14,6 +14,7 @@
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
 #include "TickInterval.h"
+#include "ToolWindowHints.h"
 #include "WebAddress.h"
 #include "WindowFit.h"
 #include "WindowMetrics.h"
@@ -236,6 +237,8 @@ void PopNotice::moveTick() {
             // of the frame starts the timer again (wakeMotion). Qt is told where it rests.
             m_moveTimer.stop();
             NativeMove::settle(this, framePlace());
+            // At rest a click may give it the keyboard (its links are reached with Tab).
+            ToolWindowHints::takesFocus(this, true);
         } else if (step == PopMotion::Step::Gone) {
             m_moveTimer.stop();
             closeByCode();
@@ -368,6 +371,10 @@ void PopNotice::showEvent(QShowEvent* event) {
     // Below the screen's edge while it rises: the server keeps those pixels, so each
     // step does not send a newly revealed strip again.
     NativeMove::keepHiddenPixels(this);
+    // A notice is no task of its own: no taskbar button, no pager entry; and it takes
+    // no focus while it rises.
+    ToolWindowHints::skipTaskbarAndPager(this);
+    ToolWindowHints::takesFocus(this, false);
     // The window appears without activation, so the first check runs right after
     // showing; a later activation (the user clicks it) checks again.
     QTimer::singleShot(0, this, &PopNotice::activationCheck);

@@ -254,3 +254,60 @@ e2e_popup_rests_bottom_right() {
     [[ -n $h ]] && ((w > 150 && h > 100 && sw - x - w >= 0 && sw - x - w <= 12 &&
         sh - y - h >= 25 && sh - y - h <= 70))
 }
+
+# e2e_popup_kind_problems WINDOW [TOLERATED...]: what differs from the pop-up as
+# designed, one line each (nothing when all is well): a utility window of fixed size,
+# kept off the taskbar and the pager, with a close button but no minimise or maximise
+# (in its Motif hints, and in the actions the window manager allows where it lists
+# them), and not the active window. What a window manager decides whatever the window
+# asks may be tolerated: "wm-state" (it keeps only its own states in _NET_WM_STATE, as
+# wlroots does for XWayland), "wm-minimise" (it offers minimise on every utility
+# window, as openbox does).
+e2e_popup_kind_problems() {
+    local w=$1 type state flags functions decorations actions hints min max active a
+    local tolerated=" ${*:2} "
+    type=$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)
+    [[ $type == *_NET_WM_WINDOW_TYPE_UTILITY* ]] || echo "not a utility window ($type)"
+    state=$(xprop -id "$w" _NET_WM_STATE 2>/dev/null)
+    if [[ $tolerated != *" wm-state "* ]]; then
+        for a in SKIP_TASKBAR SKIP_PAGER; do
+            [[ $state == *_NET_WM_STATE_$a* ]] || echo "no $a state ($state)"
+        done
+    fi
+    read -r flags functions decorations _ < <(xprop -id "$w" _MOTIF_WM_HINTS 2>/dev/null | sed -n 's/^[^=]*= *//p' | tr -d ',')
+    if [[ -z ${decorations:-} ]]; then
+        echo "no Motif hints"
+    else
+        # Functions: 1 all, 8 minimise, 16 maximise, 32 close; decorations: 1 all,
+        # 32 minimise, 64 maximise.
+        (((flags & 1) && !(functions & 1) && (functions & 32) && !(functions & 24))) ||
+            echo "Motif functions $functions (flags $flags): a close without minimise or maximise wanted"
+        (((flags & 2) && !(decorations & 1) && !(decorations & 96))) ||
+            echo "Motif decorations $decorations (flags $flags): no minimise or maximise button wanted"
+    fi
+    actions=$(xprop -id "$w" _NET_WM_ALLOWED_ACTIONS 2>/dev/null)
+    if [[ $actions == *_NET_WM_ACTION_* ]]; then
+        for a in MINIMIZE MAXIMIZE_HORZ MAXIMIZE_VERT RESIZE; do
+            [[ $a == MINIMIZE && $tolerated == *" wm-minimise "* ]] && continue
+            [[ $actions != *_NET_WM_ACTION_$a* ]] || echo "the window manager allows $a"
+        done
+        [[ $actions == *_NET_WM_ACTION_CLOSE* ]] || echo "the window manager offers no close"
+    fi
+    hints=$(xprop -id "$w" WM_NORMAL_HINTS 2>/dev/null)
+    min=$(sed -n 's/.*minimum size: *//p' <<<"$hints")
+    max=$(sed -n 's/.*maximum size: *//p' <<<"$hints")
+    [[ -n $min && $min == "$max" ]] || echo "not of fixed size (minimum '$min', maximum '$max')"
+    active=$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | grep -o '0x[0-9a-f]*' | head -n1)
+    [[ -z $active ]] || ((active != w)) || echo "the pop-up is the active window"
+}
+
+# e2e_check_popup_kind WINDOW [TOLERATED...]: the pop-up is as designed within a few
+# seconds (the window manager sets some of it once it has mapped the window).
+e2e_check_popup_kind() {
+    local problems deadline=$((SECONDS + 5))
+    while problems=$(e2e_popup_kind_problems "$@") && [[ -n $problems ]] && ((SECONDS < deadline)); do
+        sleep 0.2
+    done
+    [[ -z $problems ]] || e2e_fail "the pop-up is not as designed: $(tr '\n' ';' <<<"$problems")"
+    e2e_note "the pop-up is a fixed utility window off the taskbar and pager, close button only, not active${2:+ (tolerated: ${*:2})}"
+}

@@ -40,6 +40,7 @@ popup=$(e2e_managed_windows)
 xs_wait 30 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup" ||
     e2e_fail "pop-up at $(e2e_window_geometry "$popup") (x y width height), not resting at the bottom right"
 e2e_note "pop-up at rest: $(e2e_window_geometry "$popup") (x y width height)"
+e2e_check_popup_kind "$popup"
 
 # No tray: said once, and the notice polling goes on.
 missing='no system tray found'
