@@ -59,5 +59,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # (the standard buttons); a CJK font for the Chinese texts.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
+# GNOME shows no tray icon without it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
+# The vendor configuration (resources/config) is the packager's and the admin's to
+# edit: dpkg keeps an edited copy across upgrades and removals.
+file(WRITE ${gen}/conffiles "/etc/vantobel-play/Settings.xml\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${gen}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installing: `cmake --install` lays out the program folder and the desktop files,
-# which pass their validators; the .deb that CPack builds passes lintian; unpacked
-# into a private root, its program answers --help and --version without a display
-# and runs as an ordinary user from the read-only folder: the icon is embedded, a
-# notice is stored below $XDG_DATA_HOME and shown, and the tray quits.
+# which pass their validators; the .deb that CPack builds passes lintian; installed by
+# dpkg into a private root it verifies clean and keeps an edited configuration across a
+# reinstall; its program answers --help and --version without a display and runs as an
+# ordinary user from the read-only folder: the icon is embedded, a notice is stored
+# below $XDG_DATA_HOME and shown, and the tray quits.
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$1" 280 VantobelPlayTray vantobel-vendor-service
 build=$(dirname "$E2E_BUILD_BIN")
@@ -24,6 +25,9 @@ stray=$(find "$inst" -name 'VantobelPlay' -o -name 'Update' -o -name 'vantobel-v
     -o -name 'test_*' -o -name 'bench_*')
 [[ -z $stray ]] || e2e_fail "demo, test or benchmark files installed: $stray"
 ! grep -q '127\.0\.0\.1' "$prog/Bin/Settings.xml" || e2e_fail "the installed Settings.xml points at the demo service"
+# The configuration lies in the prefix's etc/, the program folder reaches it by a link.
+[[ -L $prog/Bin/Settings.xml && $(readlink -f "$prog/Bin/Settings.xml") == "$inst/etc/vantobel-play/Settings.xml" ]] ||
+    e2e_fail "Bin/Settings.xml is no link to etc/vantobel-play/Settings.xml: $(ls -l "$prog/Bin")"
 [[ $(e2e_sql "$prog/Users/All Users/Info.db" "select count(*) from sqlite_master where name='HistoryNews'") == 1 ]] ||
     e2e_fail "the installed template database has no HistoryNews table"
 
@@ -50,11 +54,27 @@ e2e_note "Depends: $depends"
 for need in libqt6widgets6 libsqlite3-0 libpugixml1v5 qt6-translations-l10n qt6-qpa-plugins; do
     grep -q "\b$need\b" <<<"$depends" || e2e_fail "the package does not depend on $need"
 done
+dpkg-deb -f "$deb" Suggests | grep -q gnome-shell-extension-appindicator ||
+    e2e_fail "the package does not suggest GNOME's AppIndicator extension"
 lintian --fail-on error "$deb" >"$XS_DIR/log/lintian.log" 2>&1 ||
     e2e_fail "lintian reports errors: $(grep '^E:' "$XS_DIR/log/lintian.log")"
 
+# Installed with dpkg into a private root (its own database; the machine's stays as it
+# is): nothing differs from the package, and an edited configuration survives a
+# reinstall of the same package.
 root=$XS_DIR/root
-dpkg-deb -x "$deb" "$root" || e2e_fail "dpkg-deb -x failed"
+config=$root/etc/vantobel-play/Settings.xml
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" && touch "$root/var/lib/dpkg/status"
+dpkg_root() { dpkg --root="$root" --force-not-root --force-depends --force-script-chrootless "$@" </dev/null >>"$XS_DIR/log/dpkg.log" 2>&1; }
+dpkg_root -i "$deb" || e2e_fail "dpkg -i failed: $(tail -n 5 "$XS_DIR/log/dpkg.log")"
+verify=$(dpkg --root="$root" --verify vantobel-play-tray 2>&1) && [[ -z $verify ]] ||
+    e2e_fail "dpkg --verify after install: $verify"
+[[ $(readlink "$root/usr/lib/vantobel-play/Bin/Settings.xml") == /etc/vantobel-play/Settings.xml ]] ||
+    e2e_fail "the program folder's Bin/Settings.xml does not lead to /etc/vantobel-play/Settings.xml"
+sed -i "s|https\?://[^/\"]*|http://127.0.0.1:1|g" "$config"
+edited=$(md5sum <"$config")
+dpkg_root -i "$deb" || e2e_fail "the reinstall failed: $(tail -n 5 "$XS_DIR/log/dpkg.log")"
+[[ $(md5sum <"$config") == "$edited" ]] || e2e_fail "the reinstall replaced the edited $config"
 tray=$root/usr/bin/VantobelPlayTray
 
 # --help and --version need no display and start nothing.
@@ -68,7 +88,10 @@ grep -q '^Usage: VantobelPlayTray' <<<"$out" || e2e_fail "-h printed '$out'"
 notices=$XS_DIR/notices.xml
 e2e_notices "$notices" user 安装包里的程序 /news/e2e-package 公告 1
 e2e_service "$notices"
-sed -i "s|https\?://[^/\"]*|http://127.0.0.1:$E2E_PORT|g" "$root/usr/lib/vantobel-play/Bin/Settings.xml"
+# The edited configuration points at the demo service; the program reads it through
+# its folder's link, led into the private root.
+sed -i "s|http://127.0.0.1:1|http://127.0.0.1:$E2E_PORT|g" "$config"
+ln -sfn "$config" "$root/usr/lib/vantobel-play/Bin/Settings.xml"
 
 user=$XS_DIR/user
 mkdir -p "$user"/{home,config,data,cache,runtime}
