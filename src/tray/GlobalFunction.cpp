@@ -11,6 +11,7 @@
 #include "HttpGet.h"
 #include "InstPathStore.h"
 #include "LinkClient.h"
+#include "LinkExecute.h"
 #include "LinkServer.h"
 #include "LinuxConnectionProbe.h"
 #include "LocalConn.h"
@@ -37,6 +38,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
+#include <optional>
 #include <utility>
 
 QList<SiblingEntry> siblingEntries(const Settings& settings) {
@@ -164,8 +166,12 @@ WebNews* TrayProgram::news() {
 }
 
 bool TrayProgram::Main() {
+    const QString commandText = commandTextFromArguments(m->arguments);
+    const std::optional<HostWindow> window = windowCommand(commandText);
+    // A desktop action that starts the tray serves the player of the last run, as the
+    // autostart does: its command is no player data to keep.
     resumeNext(lcTray, "read the start command",
-               [&] { m->state.applyStartCommand(commandTextFromArguments(m->arguments), sysIniPath()); });
+               [&] { m->state.applyStartCommand(window ? QStringLiteral("/TRAY") : commandText, sysIniPath()); });
     m->publicCls = std::make_unique<SysPublicCls>(*m->seams.clock, *m->seams.random);
 
     if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
@@ -175,9 +181,12 @@ bool TrayProgram::Main() {
         gate.pause = [] { QThread::msleep(200); };
         // This copy never builds its host: it leaves no icon and does not write Sys.ini
         // over the running tray's remembered player.
-        if (!gate.claimOrForward(m->state.CommandLine))
+        if (!gate.claimOrForward(window ? commandText + QStringLiteral("|||") : m->state.CommandLine))
             return false;
     }
+    // Quitting from the menu entry while no tray runs: there is nothing to quit.
+    if (window == HostWindow::ExitQuestion)
+        return false;
 
     // Listen as soon as this copy is the tray: a second start forwards only for a
     // moment, and a broken configuration's message box can hold start-up much longer.
@@ -226,10 +235,12 @@ bool TrayProgram::Main() {
 
     // Commands that came in while the host was being built run in their order once
     // the event loop does (so that an early "/exit" can end it).
-    QTimer::singleShot(0, m->host.get(), [this] {
+    QTimer::singleShot(0, m->host.get(), [this, window] {
         m->hostLoaded = true;
         for (const QString& command : std::exchange(m->earlyCommands, {}))
             m->host->LinkExecute(command);
+        if (window)
+            resumeNext(lcTray, "open the desktop action's window", [&] { m->host->OpenWindow(*window); });
     });
 
     if (m->seams.listen) {

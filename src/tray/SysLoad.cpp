@@ -155,6 +155,23 @@ void SysLoad::ExitItem() {
                        });
 }
 
+void SysLoad::OpenWindow(HostWindow window) {
+    switch (window) {
+    case HostWindow::MessageBox:
+        Q_EMIT messageBoxRequested();
+        break;
+    case HostWindow::Settings:
+        Q_EMIT settingsRequested();
+        break;
+    case HostWindow::About:
+        Q_EMIT aboutRequested();
+        break;
+    case HostWindow::ExitQuestion:
+        ExitItem();
+        break;
+    }
+}
+
 void SysLoad::OpenWebHome() {
     const QString address = m_deps.web.homeAddress ? m_deps.web.homeAddress() : QString();
     if (webHomeSigned(m_deps.state)) {

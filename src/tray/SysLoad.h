@@ -77,6 +77,9 @@ public:
     // again while it runs (and after) without doing anything twice.
     void CloseRequest();
     void QuitTray() override;
+    // A desktop action's window, as the menu item would open it.
+    void OpenWindow(HostWindow window) override;
+    bool TrayHostPresent() const override { return m_icon.trayPresent(); }
     bool isQuitting() const { return m_quitting; }
     // The event loop ends without the quit sequence (the desktop session is over):
     // remember the served player and leave no icon behind.

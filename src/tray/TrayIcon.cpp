@@ -207,8 +207,15 @@ void TrayIcon::lookForTray() {
     if (!trayPresent()) {
         if (!m_saidMissing && m_sinceStart.elapsed() >= m_graceMs) {
             m_saidMissing = true;
-            qCWarning(lcTray).noquote() << "no system tray found: the program runs on without an icon and "
-                                           "notices still pop up; the icon appears when a tray does";
+            // GNOME shows no tray unless an extension adds one: say which.
+            const bool gnome = qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"));
+            qCWarning(lcTray).noquote()
+                << QStringLiteral("no system tray found: the program runs on without an icon and notices still pop "
+                                  "up; the menu entry's actions (消息盒, 系统设置, 关于我们, 退出) open its windows; "
+                                  "the icon appears when a tray does") +
+                       (gnome ? QStringLiteral("; on GNOME install and enable the AppIndicator extension (Debian "
+                                               "package gnome-shell-extension-appindicator) and log in again")
+                              : QString());
         }
         return;
     }

@@ -58,6 +58,9 @@ public:
     void watchForTray(int graceMs, int pollMs);
     bool isWatchingForTray() const { return m_watch.isActive(); }
 
+    // A system tray is there to show the icon (an XEmbed tray or a StatusNotifierWatcher).
+    bool trayPresent() const;
+
     // Feeds one notification in as the platform would deliver it.
     void activate(QSystemTrayIcon::ActivationReason reason);
 
@@ -70,7 +73,6 @@ private:
     void apply(const NotifyIconData& data);
     void exportMenu();
     void lookForTray();
-    bool trayPresent() const;
     bool itemOnDBus() const;
 
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -2,8 +2,8 @@
 # GNOME's compositor without a tray extension: mutter headless on Wayland with
 # XWayland. The tray, left to choose its platform, runs its windows on XWayland: a
 # notice's pop-up rests at the bottom right of the virtual monitor. No tray is there,
-# which it says once on stderr while it keeps polling. Without XWayland it runs on
-# Wayland itself.
+# which it says once on stderr while it keeps polling; the menu entry's actions open
+# its windows. Without XWayland it runs on Wayland itself.
 . "$(dirname "$0")/desktop-lib.sh" || exit 1
 dt_on_private_bus "$@"
 e2e_need mutter Xwayland
@@ -28,7 +28,7 @@ e2e_service "$XS_DIR/notices.xml"
 e2e_user_db gnome keep >/dev/null
 export VANTOBEL_TRAY_ONLINE=1
 user=$(e2e_parent gnome)
-WAYLAND_DISPLAY=$wayland XDG_SESSION_TYPE=wayland e2e_tray "$user"
+WAYLAND_DISPLAY=$wayland XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME e2e_tray "$user"
 
 uses_plugin() { grep -q "plugins/platforms/lib$2" "/proc/$1/maps"; }
 e2e_eventually 30 "the pop-up on XWayland" e2e_one_popup
@@ -49,7 +49,27 @@ polls=$(e2e_notice_requests)
 more_polls() { (($(e2e_notice_requests) > polls + 1)); }
 e2e_eventually 20 "the notice polling to go on" more_polls
 [[ $(dt_count_in_log tray "$missing") == 1 ]] || e2e_fail "the no-tray message came more than once"
+e2e_check "the no-tray message says how GNOME gets the icon" dt_log_has tray 'AppIndicator extension'
 e2e_check "the tray still runs" e2e_running "$E2E_TRAY_PID"
+
+# Without an icon the menu entry is the way in: its actions reach this tray over the
+# link (started as the desktop starts them), and so does a plain start from the menu.
+entry=$DT_HERE/../../../packaging/vantobel-play-tray.desktop
+action() { sed -n "/^\[Desktop Action $1\]/,/^\[/s/^Exec=VantobelPlayTray //p" "$entry"; }
+start_again() { timeout 20 "$E2E_PROG/VantobelPlayTray" "$@" >>"$XS_DIR/log/tray-second.log" 2>&1; }
+window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+has_window() { [[ -n $(window_id "$1") ]]; }
+has_new_window() { [[ -n $(window_id "$1") && $(window_id "$1") != "$2" ]]; }
+start_again $(action message-box)
+e2e_eventually 15 "the message box action to open the message box" has_window 我的消息盒子
+box=$(window_id 我的消息盒子)
+start_again /TRAY
+e2e_eventually 15 "a start from the menu to open the message box afresh" has_new_window 我的消息盒子 "$box"
+start_again $(action settings)
+e2e_eventually 15 "the settings action to open the settings" has_window 系统设置
+start_again $(action quit)
+e2e_eventually 15 "the quit action to ask first" has_window '退出程序？'
+e2e_check "the tray still runs while it asks" e2e_running "$E2E_TRAY_PID"
 e2e_quit_tray
 
 # Without XWayland: Qt falls back to Wayland itself, and the tray runs there.

@@ -41,6 +41,8 @@ struct Program {
     RecordingLauncher launcher;
     OfflineProbe probe;
     int memoryReleases = 0;
+    bool trayRunsElsewhere = false;
+    QStringList linked; // topic: command
     std::unique_ptr<TrayProgram> tray;
 
     bool start(const QStringList& arguments, bool listen = false) {
@@ -49,8 +51,12 @@ struct Program {
                               .launcher = &launcher,
                               .probe = &probe,
                               .instPath = {},
-                              .link = [](const QString&, const QString&) { return 0; },
-                              .tryAcquireInstance = [] { return true; },
+                              .link =
+                                  [this](const QString& topic, const QString& command) {
+                                      linked << topic + ": " + command;
+                                      return 0;
+                                  },
+                              .tryAcquireInstance = [this] { return !trayRunsElsewhere; },
                               .exit = [](int) {},
                               .releaseMemory = [this] { ++memoryReleases; },
                               .listen = listen};
@@ -163,6 +169,26 @@ private Q_SLOTS:
         QCOMPARE(p.prompt.calls.value(0).text, QStringLiteral("Err.SysSettings"));
         QTRY_COMPARE(p.tray->state().PlayerType, QStringLiteral("BabyPlayer"));
         QCOMPARE(p.tray->state().BabyUser.Field[2], QStringLiteral("c"));
+    }
+
+    // A desktop action starts a tray that serves the last run's player and opens its
+    // window; with a tray running it only forwards; quitting starts no tray.
+    void desktopActionStarts() {
+        Program p;
+        QVERIFY(writeFile(p.home.path() + "/Users/All Users/Sys.ini", "TrayDefaultType=ParentPlayer\r\n"));
+        QVERIFY(p.start({QStringLiteral("/messagebox")}));
+        QCOMPARE(p.tray->state().CommandLine, QStringLiteral("/TRAY|||"));
+        QCOMPARE(p.tray->state().PlayerType, QStringLiteral("ParentPlayer"));
+        QTRY_VERIFY(p.tray->windows()->messageBox() && p.tray->windows()->messageBox()->isVisible());
+
+        Program second;
+        second.trayRunsElsewhere = true;
+        QVERIFY(!second.start({QStringLiteral("/settings")}));
+        QCOMPARE(second.linked, QStringList{kTrayTopic + QStringLiteral(": /settings|||")});
+
+        Program quit;
+        QVERIFY(!quit.start({QStringLiteral("/quit")}));
+        QVERIFY(!quit.tray->host() && quit.linked.isEmpty());
     }
 
     void autorunEntryStartsThisTray() {

@@ -24,7 +24,10 @@ public:
     void DeleteTrayIcon() override { log << "delete"; }
     void ShowAppIcoMain() override { log << "show"; }
     void QuitTray() override { log << "quit"; }
+    void OpenWindow(HostWindow window) override { log << QStringLiteral("window %1").arg(int(window)); }
+    bool TrayHostPresent() const override { return trayPresent; }
     QStringList log;
+    bool trayPresent = true;
 };
 
 UserRecord record(const QString& prefix) {
@@ -67,6 +70,40 @@ private Q_SLOTS:
         QCOMPARE(s.PlayerType + s.ActiveUserField3, QStringLiteral("BabyPlayer3"));
         // The command line's arguments are one command text.
         QCOMPARE(commandTextFromArguments({"/b|||x", "a b"}), QStringLiteral("/b|||x a b"));
+    }
+
+    // The desktop entry's actions open their window and leave the player's data alone,
+    // so a later left click starts the player as before. A start from the menu ("/tray")
+    // opens the message box only where no tray shows the icon.
+    void windowCommands() {
+        TrayState s;
+        RecordingHost host;
+        HandleLinkExecute(s, QStringLiteral("/u|||opt|||a|||b|||c|||d|||e|||f|||g"), host);
+        const TrayState before = s;
+        const QPair<QString, HostWindow> cases[] = {
+            {"/messagebox|||", HostWindow::MessageBox},
+            {"/SETTINGS|||HiddenTrayIco|||x", HostWindow::Settings},
+            {"/About", HostWindow::About},
+            {"/quit|||", HostWindow::ExitQuestion},
+        };
+        for (const auto& [command, window] : cases) {
+            host.log.clear();
+            HandleLinkExecute(s, command, host);
+            QCOMPARE(host.log, QStringList{QStringLiteral("window %1").arg(int(window))});
+            QCOMPARE(s.CommandLine + s.CommandOption + s.PlayerType + s.ParentUser.joined() + s.ActiveUserField3,
+                     before.CommandLine + before.CommandOption + before.PlayerType + before.ParentUser.joined() +
+                         before.ActiveUserField3);
+        }
+        QVERIFY(!windowCommand(QStringLiteral("/messageboxes")) && !windowCommand(QStringLiteral("x|||/about")));
+
+        host.log.clear();
+        HandleLinkExecute(s, QStringLiteral("/TRAY|||"), host);
+        QVERIFY(host.log.isEmpty());
+        host.trayPresent = false;
+        HandleLinkExecute(s, QStringLiteral("/TRAY|||"), host);
+        QCOMPARE(host.log, QStringList{QStringLiteral("window %1").arg(int(HostWindow::MessageBox))});
+        HandleLinkExecute(s, QStringLiteral("/b|||o|||1|||2|||3"), host);
+        QCOMPARE(host.log.size(), 1); // other commands open nothing, tray or not
     }
 
     void playerCommandsAndStart() {
