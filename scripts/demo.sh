@@ -166,9 +166,15 @@ if ! tray_alive; then
     tail -n 30 "$home/logs/tray.log" >&2
     exit 1
 fi
-if command -v import >/dev/null && import -window root "$shot"; then
-    echo "demo: screenshot saved to $shot"
-else
+if ! command -v import >/dev/null || ! import -window root "$shot"; then
     echo "demo: could not save a screenshot (ImageMagick's import is needed)" >&2
     exit 1
 fi
+# The tray, the player and the service end before the virtual desktop does.
+xs_stop
+cat <<EOF
+demo: done; the programs and the virtual desktop have stopped.
+  screenshot      $shot
+  program folder  $home
+  tray log        $home/logs/tray.log
+EOF

@@ -9,6 +9,8 @@ packages=(
     cmake make g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-httpserver-dev qt6-websockets-dev
     libpugixml-dev libsqlite3-dev sqlite3 libbenchmark-dev
+    # house rules: the format check of make test, make tidy
+    clang-format clang-tidy
     # tests and demo on a real X display with a window manager and a system tray
     xvfb xauth x11-utils xdotool openbox trayer imagemagick fonts-noto-cjk dbus
     # install and package: Qt's Chinese standard texts, the .deb and its checks

@@ -12,6 +12,8 @@
 
 XS_DIR=
 XS_PIDS=()
+# The desktop's own processes (Xvfb, openbox, trayer): stopped after everything else.
+XS_DISPLAY_PIDS=()
 XS_TAG=
 XS_TRAY_PANEL=
 
@@ -54,23 +56,53 @@ xs_tagged_pids() {
     done
 }
 
+# xs_stop_pids SECONDS PID...: asks each to end, waits up to SECONDS for all of them,
+# then kills what is left.
+xs_stop_pids() {
+    local limit=$1 pid
+    shift
+    (($#)) || return 0
+    for pid in "$@"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    local deadline=$((SECONDS + limit))
+    while ((SECONDS < deadline)); do
+        for pid in "$@"; do
+            kill -0 "$pid" 2>/dev/null && break
+            pid=
+        done
+        [[ -z $pid ]] && break
+        sleep 0.1
+    done
+    for pid in "$@"; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+}
+
 xs_stop() {
     local pid i
     [[ -n $XS_TAG ]] || return 0
-    # Programs first, the display last, so nothing complains about a lost display.
+    # Programs first, and only once they have ended the desktop (trayer, openbox, then
+    # Xvfb), so no program's last words are about a lost display.
+    local display=" ${XS_DISPLAY_PIDS[*]} " programs=()
     for ((i = ${#XS_PIDS[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${XS_PIDS[i]}" 2>/dev/null || true
+        [[ $display == *" ${XS_PIDS[i]} "* ]] || programs+=("${XS_PIDS[i]}")
     done
     for pid in $(xs_tagged_pids); do
-        kill -TERM "$pid" 2>/dev/null || true
+        [[ $display == *" $pid "* ]] || programs+=("$pid")
     done
-    local deadline=$((SECONDS + 5))
-    while ((SECONDS < deadline)) && [[ -n $(xs_tagged_pids) ]]; do
-        sleep 0.1
-    done
+    xs_stop_pids 5 "${programs[@]}"
+    # Detached children of the programs may have started meanwhile.
+    programs=()
     for pid in $(xs_tagged_pids); do
-        kill -KILL "$pid" 2>/dev/null || true
+        [[ $display == *" $pid "* ]] || programs+=("$pid")
     done
+    xs_stop_pids 2 "${programs[@]}"
+    programs=()
+    for ((i = ${#XS_DISPLAY_PIDS[@]} - 1; i >= 0; i--)); do
+        programs+=("${XS_DISPLAY_PIDS[i]}")
+    done
+    xs_stop_pids 5 "${programs[@]}"
     xs_kill_started
     if [[ -n $XS_DIR && -z ${XS_KEEP:-} ]]; then
         rm -rf "$XS_DIR"
@@ -137,6 +169,7 @@ xs_start() {
     # display that fails to come up whole is dropped and another one tried.
     for attempt in 1 2 3 4; do
         if xs_bring_up "$geometry"; then
+            XS_DISPLAY_PIDS=("${XS_PIDS[@]}")
             export XS_TRAY_PANEL
             xs_log "display $DISPLAY ready (tray panel $XS_TRAY_PANEL, files in $XS_DIR)"
             return 0
@@ -158,6 +191,7 @@ xs_kill_started() {
         wait "$pid" 2>/dev/null || true
     done
     XS_PIDS=()
+    XS_DISPLAY_PIDS=()
     unset DISPLAY
 }
 

@@ -30,9 +30,9 @@ inline void giveToNobody(const QString& folder) {
 inline bool asNobody(const std::function<bool()>& check) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 &&
-                                                   ::setresgid(kNobody, kNobody, kNobody) == 0 &&
-                                                   ::setresuid(kNobody, kNobody, kNobody) == 0);
+        const bool dropped =
+            ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
+                                 ::setresuid(kNobody, kNobody, kNobody) == 0);
         ::_exit(dropped && ::geteuid() != 0 && check() ? 0 : 1);
     }
     int status = 0;

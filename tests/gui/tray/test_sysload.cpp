@@ -1,8 +1,8 @@
 // The host window on the offscreen platform: menu, icon, clicks, executes, quitting.
 #include "Fakes.h"
+#include "LinkProtocol.h"
 #include "LogLines.h"
 #include "PlayerControl.h"
-#include "LinkProtocol.h"
 #include "QtPrompt.h"
 #include "SysLoad.h"
 #include "TestFiles.h"

@@ -1,8 +1,8 @@
 #include "AsNobody.h"
 #include "Fakes.h"
 #include "FullDisk.h"
-#include "XdgAutoRun.h"
 #include "TestMain.h"
+#include "XdgAutoRun.h"
 
 #include <QDir>
 #include <QFile>

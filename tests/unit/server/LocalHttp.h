@@ -169,7 +169,6 @@ private:
     qint64 m_start = 0;
 };
 
-
 inline quint16 deadPort() {
     QTcpServer s;
     s.listen(QHostAddress::LocalHost, 0);
