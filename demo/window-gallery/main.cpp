@@ -5,12 +5,12 @@
 // without a display too: QT_QPA_PLATFORM=offscreen). Works on a copy of the built
 // template database and the Skin folder beside the program.
 
-#include "AutoRun.h"
 #include "DesktopUrlOpener.h"
 #include "HistoryTable.h"
 #include "LocalConn.h"
 #include "MessageBox.h"
 #include "PopNotice.h"
+#include "Seams.h"
 #include "SettingsTable.h"
 #include "Skin.h"
 #include "SysPublicCls.h"

@@ -1,19 +1,12 @@
 #include "CsFileProperties.h"
 
 #include "PeVersionReader.h"
+#include "Seams.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QFileInfo>
 
 namespace {
-
-const QString kFileManagerService = QStringLiteral("org.freedesktop.FileManager1");
-const QString kFileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
 
 QString mark(const char16_t* word, bool set) {
     return QString::fromUtf16(word) + (set ? QStringLiteral("(\u221A)") : QStringLiteral("(\u00D7)"));
@@ -34,24 +27,7 @@ QString timeTextOrEmpty(const QDateTime& t, bool withTime) {
     return t.isValid() ? timeText(t, withTime) : QString();
 }
 
-bool fileManagerOffered(const QDBusConnection& bus) {
-    if (!bus.isConnected())
-        return false;
-    const QDBusConnectionInterface* daemon = bus.interface();
-    if (!daemon)
-        return false;
-    if (daemon->isServiceRegistered(kFileManagerService).value())
-        return true;
-    return daemon->activatableServiceNames().value().contains(kFileManagerService);
-}
-
 } // namespace
-
-CsFileProperties::CsFileProperties(FolderOpener openFolder, QString dbusConnectionName)
-    : m_openFolder(std::move(openFolder)), m_dbusConnectionName(std::move(dbusConnectionName)) {
-    if (!m_openFolder)
-        m_openFolder = [](const QUrl& folder) { return QDesktopServices::openUrl(folder); };
-}
 
 QString CsFileProperties::FormatLng(qint32 lng) {
     return formatByteSize(quint32(lng));
@@ -139,38 +115,19 @@ qint64 CsFileProperties::FindFileSize(const QString& FileName) const {
 
 qint32 CsFileProperties::ShowProperties(const QString& FileName, qint32 OnwerHwnd) {
     Q_UNUSED(OnwerHwnd); // the file manager places its own window
-    return showInFileManager(QStringLiteral("ShowItemProperties"), FileName);
+    return showInFileManager(true, FileName);
 }
 
 qint32 CsFileProperties::ShowFilePath(qint32 OnwerHwnd, const QString& FileName) {
     Q_UNUSED(OnwerHwnd);
-    const qint32 result = showInFileManager(QStringLiteral("ShowItems"), FileName);
+    const qint32 result = showInFileManager(false, FileName);
     return result == kShowDone ? 0 : result;
 }
 
-qint32 CsFileProperties::showInFileManager(const QString& method, const QString& fileName) {
+qint32 CsFileProperties::showInFileManager(bool properties, const QString& fileName) {
     const QFileInfo info(fileName);
     if (fileName.isEmpty() || !info.exists())
         return kShowFileNotFound;
-    const QUrl item = QUrl::fromLocalFile(info.absoluteFilePath());
-    const QUrl folder = QUrl::fromLocalFile(info.absolutePath());
-
-    const QDBusConnection bus =
-        m_dbusConnectionName.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(m_dbusConnectionName);
-    if (fileManagerOffered(bus)) {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kFileManagerService, kFileManagerPath, kFileManagerService, method);
-        call << QStringList{item.toString()} << QString();
-        // Not waited for: starting a file manager can take seconds, and the tray must not
-        // freeze meanwhile. Should the call fail, the folder opens instead.
-        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
-                         [watcher, open = m_openFolder, folder](QDBusPendingCallWatcher*) {
-                             if (watcher->isError())
-                                 open(folder);
-                             watcher->deleteLater();
-                         });
-        return kShowDone;
-    }
-    return m_openFolder(folder) ? kShowDone : kShowNoFileManager;
+    const FileManager::View view = properties ? FileManager::View::Properties : FileManager::View::Folder;
+    return m_fileManager && m_fileManager->show(info.absoluteFilePath(), view) ? kShowDone : kShowNoFileManager;
 }

@@ -1,26 +1,21 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
-#include <functional>
+class FileManager;
 
 // Describes one file: the texts of its version resource, its attributes, its three
 // times (UTC) and its size; and shows the file in the desktop's file manager.
 // Start-up reads the player's version with it: FindFileInfo, then FileVersion.
 class CsFileProperties {
 public:
-    // Opens a folder in the file manager when the desktop offers no file-manager service.
-    using FolderOpener = std::function<bool(const QUrl& folder)>;
-
     // Results of ShowProperties: above 32 means the request reached the desktop.
     static constexpr qint32 kShowDone = 42;
     static constexpr qint32 kShowFileNotFound = 2;
     static constexpr qint32 kShowNoFileManager = 31;
 
-    // `openFolder` defaults to QDesktopServices::openUrl; `dbusConnectionName` names a
-    // connection made with QDBusConnection::connectToBus, the session bus when empty.
-    explicit CsFileProperties(FolderOpener openFolder = {}, QString dbusConnectionName = {});
+    // Without a file manager the class only reads files: every show says kShowNoFileManager.
+    explicit CsFileProperties(FileManager* fileManager = nullptr) : m_fileManager(fileManager) {}
 
     // Attribute marks: "隐藏(×)只读(√)存档(×)" and " 系统(×)临时(×)一般(×)压缩(×)".
     QString NormalFileType() const { return m_normalFileType; }
@@ -63,7 +58,7 @@ public:
 private:
     static QString orNa(const QString& s) { return s.isEmpty() ? QStringLiteral("N/A") : s; }
     void readVersion(const QString& path);
-    qint32 showInFileManager(const QString& method, const QString& fileName);
+    qint32 showInFileManager(bool properties, const QString& fileName);
 
     QString m_companyName;
     QString m_fileDescription;
@@ -81,6 +76,5 @@ private:
     QString m_normalFileType;
     QString m_antionFileType;
 
-    FolderOpener m_openFolder;
-    QString m_dbusConnectionName;
+    FileManager* m_fileManager = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "SysSettings.h"
 
-#include "AutoRun.h"
+#include "AppTitle.h"
 #include "FailurePolicy.h"
 #include "PopSettingKeys.h"
 #include "Seams.h"

@@ -1,5 +1,6 @@
 #include "sAbout.h"
 
+#include "AppTitle.h"
 #include "FailurePolicy.h"
 #include "LinkLabel.h"
 #include "Seams.h"

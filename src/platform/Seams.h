@@ -6,9 +6,10 @@
 #include <QUrl>
 #include <functional>
 
-// Small seams through which the program reaches the clock, the random generator,
-// the user (message boxes), the browser and other programs. Main builds the real
-// ones; tests hand in fakes (tests/support/Fakes.h).
+// Every part of the program's contact with the desktop and the system that a test
+// may replace, each a small interface. The real ones live beneath this folder
+// (qt/, linux/); RealPlatform (Platform.h) owns them and fills in whatever a test
+// did not hand in. The fakes are in tests/support/Fakes.h.
 
 class Clock {
 public:
@@ -56,5 +57,83 @@ public:
     virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
 };
 
-// The application title shown in message boxes and the about box.
-inline const QString kAppTitle = QStringLiteral("VantobelPlayTray");
+// Start with the desktop session.
+class AutoRunStore {
+public:
+    virtual ~AutoRunStore() = default;
+    virtual bool IsAutoRunSet() const = 0;
+    // True when the change was stored.
+    virtual bool SetAutoRun() = 0;
+    virtual bool RemoveAutoRun() = 0;
+};
+
+// Is the machine online? Must never block.
+class ConnectionProbe {
+public:
+    virtual ~ConnectionProbe() = default;
+    // name receives the connection's name (the interface) when connected.
+    virtual bool isConnected(QString* name = nullptr) = 0;
+};
+
+// Where sibling programs record their install path: the maker's per-user settings
+// store, one section per program, key "InstPath". Empty when nothing is recorded.
+class InstPathStore {
+public:
+    virtual ~InstPathStore() = default;
+    virtual QString instPath(const QString& section) const = 0;
+};
+
+// One command to a link topic: 0 when accepted, 282 when no one listens, 286 when
+// no answer comes in time, another number for any other failure.
+class PlayerLinkClient {
+public:
+    virtual ~PlayerLinkClient() = default;
+    virtual int execute(const QString& topic, const QString& command) = 0;
+};
+
+// One tray per user.
+class InstanceLock {
+public:
+    virtual ~InstanceLock() = default;
+    // True when this process is now the one tray.
+    virtual bool tryAcquire() = 0;
+};
+
+// What the desktop offers the tray icon. Qt decides for good, at the first icon,
+// whether icons go to a D-Bus host, so the icon is made only once a host is there.
+class TrayHostProbe {
+public:
+    virtual ~TrayHostProbe() = default;
+    // A system tray is there to show the icon (an XEmbed tray or a StatusNotifierWatcher).
+    virtual bool trayPresent() = 0;
+    // Qt would make a new icon a StatusNotifierItem on D-Bus rather than an XEmbed icon.
+    virtual bool itemOnDBus() = 0;
+    // A D-Bus watcher is there but no host has registered with it yet: a panel that
+    // hosts both kinds may be a moment away from its D-Bus host.
+    virtual bool hostPending() = 0;
+};
+
+// The desktop's file manager.
+class FileManager {
+public:
+    enum class View { Folder, Properties };
+    virtual ~FileManager() = default;
+    // Shows an existing file: its folder with the file selected, or its properties
+    // (the folder when the file manager cannot). Returns at once; false when no file
+    // manager could be reached.
+    virtual bool show(const QString& absolutePath, View view) = 0;
+};
+
+// Ends the event loop with an exit code.
+class ProgramExit {
+public:
+    virtual ~ProgramExit() = default;
+    virtual void exit(int code) = 0;
+};
+
+// Hands the heap's free pages back to the system.
+class MemoryRelease {
+public:
+    virtual ~MemoryRelease() = default;
+    virtual void releaseFreeMemory() = 0;
+};

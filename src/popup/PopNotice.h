@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HtmlView.h"
+#include "PopMotion.h"
 #include "PopRules.h"
 
 #include <QHash>

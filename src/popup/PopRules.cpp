@@ -86,34 +86,3 @@ bool autoCloseDue(const QString& noticeType, const PopSettings& settings, qint64
 }
 
 } // namespace PopRules
-
-void PopMotion::start(qint64 screenWidthTw, qint64 screenHeightTw, qint64 windowWidthTw) {
-    m_state = Rising;
-    m_left = screenWidthTw - windowWidthTw;
-    m_top = screenHeightTw;
-}
-
-void PopMotion::followShown(qint64 shownTopTw, qint64 screenHeightTw, qint64 windowHeightTw) {
-    const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;
-    if (m_state == Rising && m_top - shownTopTw >= 2 * kStepTwips && shownTopTw > target)
-        m_top = shownTopTw;
-}
-
-PopMotion::Step PopMotion::tick(qint64 screenHeightTw, qint64 windowHeightTw) {
-    if (m_state == Rising) {
-        const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;
-        if (target < m_top) {
-            m_top -= kStepTwips;
-            return Step::Moved;
-        }
-        return Step::Still;
-    }
-    if (m_state == Sinking) {
-        if (m_top < screenHeightTw) {
-            m_top += kStepTwips;
-            return Step::Moved;
-        }
-        return Step::Gone;
-    }
-    return Step::Still;
-}

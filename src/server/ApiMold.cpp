@@ -1,5 +1,6 @@
 #include "ApiMold.h"
 
+#include "AppTitle.h"
 #include "HttpGet.h"
 #include "Md5Mold.h"
 #include "Seams.h"

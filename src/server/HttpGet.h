@@ -24,10 +24,9 @@ public:
     static constexpr int kDefaultTimeoutMs = 30000;
     static constexpr qint64 kMaxBytes = 1024 * 1024;
 
-    virtual ~HttpGet() = default;
-    virtual HttpResult get(const QString& address);
+    HttpResult get(const QString& address);
     // The same with extra request headers (sent in the given order; empty values are left out).
-    virtual HttpResult get(const QString& address, const HttpHeaders& headers);
+    HttpResult get(const QString& address, const HttpHeaders& headers);
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 

@@ -1,5 +1,6 @@
 #include "LocalConn.h"
 
+#include "AppTitle.h"
 #include "FailurePolicy.h"
 #include "Log.h"
 #include "ProgramFolder.h"

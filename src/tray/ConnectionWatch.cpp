@@ -1,7 +1,7 @@
 #include "ConnectionWatch.h"
 
-#include "ConnectionProbe.h"
 #include "FailurePolicy.h"
+#include "Seams.h"
 #include "VbError.h"
 
 #include <limits>

@@ -4,36 +4,28 @@
 #include "AppIdentity.h"
 #include "ConnectionWatch.h"
 #include "CsFileProperties.h"
-#include "DesktopUrlOpener.h"
 #include "FailurePolicy.h"
-#include "FreeMemory.h"
 #include "HistoryTable.h"
 #include "HttpGet.h"
-#include "InstPathStore.h"
-#include "LinkClient.h"
 #include "LinkExecute.h"
+#include "LinkProtocol.h"
 #include "LinkServer.h"
-#include "LinuxConnectionProbe.h"
 #include "LocalConn.h"
 #include "NoticePicture.h"
 #include "PlayerControl.h"
 #include "ProgramFolder.h"
-#include "QtProcessLauncher.h"
-#include "QtPrompt.h"
+#include "Seams.h"
 #include "Settings.h"
 #include "SettingsTable.h"
-#include "SingleInstance.h"
 #include "Skin.h"
 #include "StartupGate.h"
 #include "SysLoad.h"
 #include "SysPublicCls.h"
-#include "SystemSeams.h"
 #include "TerminationSignals.h"
 #include "TrayState.h"
 #include "TrayWindows.h"
 #include "UserBabyLoginMode.h"
 #include "WebNews.h"
-#include "XdgAutoRun.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -57,18 +49,10 @@ QList<SiblingEntry> siblingEntries(const Settings& settings) {
 
 struct TrayProgram::Parts {
     QStringList arguments;
-    TraySeams seams;
-
-    // The real seams; the ones in use are picked in the constructor.
-    SystemClock systemClock;
-    SystemRandom systemRandom;
-    QtPrompt qtPrompt;
-    DesktopUrlOpener desktopUrls;
-    QtProcessLauncher qtLauncher;
-    XdgAutoRun xdgAutoRun{AppIdentity::launcherFor(QCoreApplication::applicationFilePath())};
-    InstPathStore instPaths;
-    SingleInstance single;
-    LinuxConnectionProbe linuxProbe;
+    bool listen = true;
+    // The real contacts with the desktop, made only for what a test did not replace.
+    RealPlatform real{AppIdentity::launcherFor(QCoreApplication::applicationFilePath())};
+    Platform os;
 
     TrayState state;
     std::unique_ptr<SysPublicCls> publicCls;
@@ -92,49 +76,26 @@ struct TrayProgram::Parts {
     bool hostLoaded = false;
 };
 
-TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, TraySeams seams) : m(std::make_unique<Parts>()) {
+TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, const Platform& replaced, bool listen)
+    : m(std::make_unique<Parts>()) {
     m->arguments = std::move(argumentsWithoutProgram);
-    m->seams = std::move(seams);
-    TraySeams& s = m->seams;
-    if (!s.clock)
-        s.clock = &m->systemClock;
-    if (!s.random)
-        s.random = &m->systemRandom;
-    if (!s.prompt)
-        s.prompt = &m->qtPrompt;
-    if (!s.urls)
-        s.urls = &m->desktopUrls;
-    if (!s.launcher)
-        s.launcher = &m->qtLauncher;
-    if (!s.autoRun)
-        s.autoRun = &m->xdgAutoRun;
-    if (!s.probe)
-        s.probe = &m->linuxProbe;
-    if (!s.instPath)
-        s.instPath = [this](const QString& section) { return m->instPaths.instPath(section); };
-    if (!s.link)
-        s.link = [](const QString& topic, const QString& command) { return linkExecute(topic, command); };
-    if (!s.tryAcquireInstance)
-        s.tryAcquireInstance = [this] { return m->single.tryAcquire(); };
-    if (!s.exit)
-        s.exit = [](int code) { QCoreApplication::exit(code); };
-    if (!s.releaseMemory)
-        s.releaseMemory = releaseFreeMemory;
+    m->listen = listen;
+    m->os = m->real.complete(replaced);
+    const Platform& os = m->os;
 
-    m->settings = std::make_unique<Settings>(*m->seams.prompt);
-    m->api =
-        std::make_unique<ApiMold>(*m->settings, m->http, *m->seams.urls, *m->seams.clock, *m->seams.prompt, m->state);
+    m->settings = std::make_unique<Settings>(*os.prompt);
+    m->api = std::make_unique<ApiMold>(*m->settings, m->http, *os.urls, *os.clock, *os.prompt, m->state);
     m->user = std::make_unique<UserBabyLoginMode>(m->state);
-    m->conn = std::make_unique<LocalConn>(*m->user, *m->seams.prompt, *m->seams.clock);
+    m->conn = std::make_unique<LocalConn>(*m->user, *os.prompt, *os.clock);
     m->history = std::make_unique<HistoryTable>(*m->conn);
     m->softSettings = std::make_unique<SettingsTable>(*m->conn);
     m->news = std::make_unique<WebNews>(*m->settings, m->http, *m->history, m->state);
-    m->player = std::make_unique<PlayerControl>(m->state, *m->seams.launcher, s.link, [](const QString& path) {
+    m->player = std::make_unique<PlayerControl>(m->state, *os.launcher, *os.link, [](const QString& path) {
         CsFileProperties properties;
         properties.FindFileInfo(path);
         return properties.FileVersion();
     });
-    m->siblings = std::make_unique<SiblingLauncher>(m->state, s.instPath, *m->seams.launcher, *m->seams.prompt,
+    m->siblings = std::make_unique<SiblingLauncher>(m->state, *os.instPaths, *os.launcher, *os.prompt,
                                                     [this](const QString& address) { m->api->OpenUrl(address); });
 }
 
@@ -150,7 +111,7 @@ PlayerControl& TrayProgram::player() {
     return *m->player;
 }
 AutoRunStore& TrayProgram::autoRun() {
-    return *m->seams.autoRun;
+    return *m->os.autoRun;
 }
 const Settings& TrayProgram::settings() {
     return *m->settings;
@@ -172,11 +133,12 @@ bool TrayProgram::Main() {
     // autostart does: its command is no player data to keep.
     resumeNext(lcTray, "read the start command",
                [&] { m->state.applyStartCommand(window ? QStringLiteral("/TRAY") : commandText, sysIniPath()); });
-    m->publicCls = std::make_unique<SysPublicCls>(*m->seams.clock, *m->seams.random);
+    const Platform& os = m->os;
+    m->publicCls = std::make_unique<SysPublicCls>(*os.clock, *os.random);
 
     if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
         StartupGate gate;
-        gate.tryAcquire = m->seams.tryAcquireInstance;
+        gate.tryAcquire = [this] { return m->os.instance->tryAcquire(); };
         gate.forward = [this](const QString& command) { return m->player->ForwardToRunningTray(command); };
         gate.pause = [] { QThread::msleep(200); };
         // This copy never builds its host: it leaves no icon and does not write Sys.ini
@@ -190,7 +152,7 @@ bool TrayProgram::Main() {
 
     // Listen as soon as this copy is the tray: a second start forwards only for a
     // moment, and a broken configuration's message box can hold start-up much longer.
-    if (m->seams.listen) {
+    if (m->listen) {
         m->linkServer = std::make_unique<LinkServer>();
         QObject::connect(m->linkServer.get(), &LinkServer::commandReceived, [this](const QString& command) {
             if (m->hostLoaded)
@@ -203,34 +165,47 @@ bool TrayProgram::Main() {
 
     resumeNext(lcTray, "read Settings.xml", [&] { m->settings->LoadSettings(); });
 
-    SysLoadDeps deps{m->state,
-                     *m->player,
-                     *m->siblings,
-                     *m->seams.prompt,
-                     WebHomeLinks{
-                         [this] {
-                             return m->settings->SettingValue(QStringLiteral("url"),
-                                                              QStringLiteral("/Root/Server/MyHomeManage"));
-                         },
-                         [this](const QString& address) { m->api->GoWebLogin(address); },
-                         [this](const QString& address) { m->api->OpenUrl(address); },
-                     },
-                     sysIniPath(),
-                     skinFolder(),
-                     m->seams.exit,
-                     [this] { m->watch->start(); }};
-    m->host = std::make_unique<SysLoad>(std::move(deps));
+    m->host = std::make_unique<SysLoad>(SysLoadDeps{
+        .state = m->state,
+        .player = *m->player,
+        .siblings = *m->siblings,
+        .prompt = *os.prompt,
+        .trayHost = *os.trayHost,
+        .web = {
+            .homeAddress =
+                [this] {
+                    return m->settings->SettingValue(QStringLiteral("url"),
+                                                     QStringLiteral("/Root/Server/MyHomeManage"));
+                },
+            .goWebLogin = [this](const QString& address) { m->api->GoWebLogin(address); },
+            .openUrl = [this](const QString& address) { m->api->OpenUrl(address); },
+        },
+        .sysIni = sysIniPath(),
+        .skinFolder = skinFolder(),
+        .exit = *os.exit,
+        .startConnectionWatch = [this] { m->watch->start(); },
+    });
     m->windows = std::make_unique<TrayWindows>(TrayWindowsDeps{
-        *m->host, *m->player, *m->softSettings, *m->history, *m->seams.autoRun, *m->publicCls, *m->seams.urls,
-        *m->seams.prompt, *m->seams.clock, &m->pictures, [this] { return m->news->TakeCurrentNoticeDoc(); }});
+        .host = *m->host,
+        .player = *m->player,
+        .settings = *m->softSettings,
+        .history = *m->history,
+        .autoRun = *os.autoRun,
+        .utils = *m->publicCls,
+        .urls = *os.urls,
+        .prompt = *os.prompt,
+        .clock = *os.clock,
+        .pictures = &m->pictures,
+        .takeNotice = [this] { return m->news->TakeCurrentNoticeDoc(); },
+    });
     // The watch's looks go to the icon; each new notice gets its own pop-up.
     m->watch = std::make_unique<ConnectionWatch>(
-        *m->seams.probe, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
+        *os.connection, [this] { return m->history->HistoryCount(0); }, [this] { return m->news->CheckNewNotice(); });
     QObject::connect(m->watch.get(), &ConnectionWatch::iconStateRequested, m->host.get(), &SysLoad::setIconState);
     QObject::connect(m->watch.get(), &ConnectionWatch::newNoticeAvailable, m->windows.get(),
                      trapped(lcPopup, "pop up a new notice", [this] { m->windows->openNotice(); }));
     QObject::connect(m->windows.get(), &TrayWindows::allWindowsClosed, m->windows.get(),
-                     [this] { m->seams.releaseMemory(); });
+                     [this] { m->os.memory->releaseFreeMemory(); });
     m->host->Load(siblingEntries(*m->settings));
 
     // Commands that came in while the host was being built run in their order once
@@ -243,7 +218,7 @@ bool TrayProgram::Main() {
             resumeNext(lcTray, "open the desktop action's window", [&] { m->host->OpenWindow(*window); });
     });
 
-    if (m->seams.listen) {
+    if (m->listen) {
         // Log-off usually ends programs with a signal: close as the host would, so
         // Sys.ini still records the served player.
         m->termination = std::make_unique<TerminationSignals>();

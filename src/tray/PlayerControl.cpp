@@ -18,9 +18,9 @@ QString executable(const QString& name) {
 }
 } // namespace
 
-PlayerControl::PlayerControl(TrayState& state, ProcessLauncher& launcher, LinkClient link,
+PlayerControl::PlayerControl(TrayState& state, ProcessLauncher& launcher, PlayerLinkClient& link,
                              FileVersionReader fileVersion)
-    : m_state(state), m_launcher(launcher), m_link(std::move(link)), m_fileVersion(std::move(fileVersion)) {}
+    : m_state(state), m_launcher(launcher), m_link(link), m_fileVersion(std::move(fileVersion)) {}
 
 QString PlayerControl::playerProgram() {
     return executable(QStringLiteral("VantobelPlay"));
@@ -64,7 +64,7 @@ void PlayerControl::PlaySettings() {
 
 int PlayerControl::execute(const QString& topic, const QString& command) {
     int result = 0;
-    const int thrown = jumpToHandler(lcLink, "send a link command", [&] { result = m_link(topic, command); });
+    const int thrown = jumpToHandler(lcLink, "send a link command", [&] { result = m_link.execute(topic, command); });
     const int answer = thrown != 0 ? thrown : result;
     // The topic and the number only: a command carries the user's sign-in fields.
     if (answer != 0)

@@ -3,20 +3,19 @@
 #include <QString>
 #include <functional>
 
-class TrayState;
+class PlayerLinkClient;
 class ProcessLauncher;
+class TrayState;
 
 // Everything the tray does with the player and the updater: commands over the
 // player link, starting the player when it does not answer, the version text and
 // the update start.
 class PlayerControl {
 public:
-    // Sends one command on a link topic; 0 accepted, 282 nobody listens, 286 no answer.
-    using LinkClient = std::function<int(const QString& topic, const QString& command)>;
     // The FileVersion text of a program file ("" when it has none).
     using FileVersionReader = std::function<QString(const QString& path)>;
 
-    PlayerControl(TrayState& state, ProcessLauncher& launcher, LinkClient link, FileVersionReader fileVersion);
+    PlayerControl(TrayState& state, ProcessLauncher& launcher, PlayerLinkClient& link, FileVersionReader fileVersion);
 
     // Called after the player program was started because it did not answer;
     // hides the window the main-window reference names.
@@ -52,7 +51,7 @@ private:
 
     TrayState& m_state;
     ProcessLauncher& m_launcher;
-    LinkClient m_link;
+    PlayerLinkClient& m_link;
     FileVersionReader m_fileVersion;
     std::function<void()> m_hideMainWindow;
 };

@@ -1,5 +1,6 @@
 #include "SiblingPrograms.h"
 
+#include "AppTitle.h"
 #include "FailurePolicy.h"
 #include "Seams.h"
 #include "SysPublicCls.h"
@@ -31,14 +32,13 @@ QString siblingParameters(const TrayState& state, const SiblingEntry& entry) {
     return entry.first + kSep + entry.last;
 }
 
-SiblingLauncher::SiblingLauncher(const TrayState& state, InstPathLookup instPath, ProcessLauncher& launcher,
+SiblingLauncher::SiblingLauncher(const TrayState& state, const InstPathStore& instPaths, ProcessLauncher& launcher,
                                  Prompt& prompt, UrlOpen openUrl)
-    : m_state(state), m_instPath(std::move(instPath)), m_launcher(launcher), m_prompt(prompt),
-      m_openUrl(std::move(openUrl)) {}
+    : m_state(state), m_instPaths(instPaths), m_launcher(launcher), m_prompt(prompt), m_openUrl(std::move(openUrl)) {}
 
 bool SiblingLauncher::start(const SiblingEntry& entry) {
     QString path;
-    resumeNext(lcTray, "read a sibling program's path", [&] { path = m_instPath(entry.section); });
+    resumeNext(lcTray, "read a sibling program's path", [&] { path = m_instPaths.instPath(entry.section); });
     bool started = false;
     resumeNext(lcTray, "start a sibling program", [&] {
         // A blank path would start nothing sensible (or whatever "" resolves to);

@@ -4,9 +4,10 @@
 #include <QString>
 #include <functional>
 
-class TrayState;
+class InstPathStore;
 class ProcessLauncher;
 class Prompt;
+class TrayState;
 
 // One sibling program offered in the Brightsprout sub-menu, from one
 // "/Root/SoftBrothers/SoftList" node of the server configuration.
@@ -31,10 +32,9 @@ QString siblingParameters(const TrayState& state, const SiblingEntry& entry);
 // sent to its download page.
 class SiblingLauncher {
 public:
-    using InstPathLookup = std::function<QString(const QString& section)>;
     using UrlOpen = std::function<void(const QString& address)>;
 
-    SiblingLauncher(const TrayState& state, InstPathLookup instPath, ProcessLauncher& launcher, Prompt& prompt,
+    SiblingLauncher(const TrayState& state, const InstPathStore& instPaths, ProcessLauncher& launcher, Prompt& prompt,
                     UrlOpen openUrl);
 
     // True when the program was started.
@@ -42,7 +42,7 @@ public:
 
 private:
     const TrayState& m_state;
-    InstPathLookup m_instPath;
+    const InstPathStore& m_instPaths;
     ProcessLauncher& m_launcher;
     Prompt& m_prompt;
     UrlOpen m_openUrl;

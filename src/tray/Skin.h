@@ -21,13 +21,11 @@ public:
     // not fit (WindowFit).
     static constexpr int kApplyToApplication = 1;
 
-    virtual ~SkinEngine() = default;
-
     // False (and nothing loaded) when the file cannot be read.
-    virtual bool LoadSkin(const QString& path, const QString& scheme);
-    virtual void ApplyWindow(QWidget* window);
+    bool LoadSkin(const QString& path, const QString& scheme);
+    void ApplyWindow(QWidget* window);
     int ApplyOptions() const { return m_options; }
-    virtual void setApplyOptions(int options);
+    void setApplyOptions(int options);
 
     bool isLoaded() const { return m_loaded; }
     QString styleSheet() const { return m_sheet; }

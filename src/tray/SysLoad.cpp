@@ -1,5 +1,6 @@
 #include "SysLoad.h"
 
+#include "AppTitle.h"
 #include "FailurePolicy.h"
 #include "FileOperate.h"
 #include "PlayerControl.h"
@@ -201,10 +202,7 @@ void SysLoad::QuitTray() {
         }
     });
     resumeNext(lcTray, "close the host window", [&] { close(); });
-    resumeNext(lcTray, "quit", [&] {
-        if (m_deps.exit)
-            m_deps.exit(1);
-    });
+    resumeNext(lcTray, "quit", [&] { m_deps.exit.exit(1); });
 }
 
 void SysLoad::closeEvent(QCloseEvent* event) {

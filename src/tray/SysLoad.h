@@ -12,8 +12,10 @@
 #include <functional>
 
 class PlayerControl;
+class ProgramExit;
 class Prompt;
 class QPushButton;
+class TrayHostProbe;
 class TrayState;
 
 // The web home item's three ways out: the configured address, the signed link and
@@ -37,11 +39,11 @@ struct SysLoadDeps {
     PlayerControl& player;
     SiblingLauncher& siblings;
     Prompt& prompt;
+    TrayHostProbe& trayHost;
     WebHomeLinks web;
     QString sysIni;     // where the close request writes the served player
     QString skinFolder; // ends with "/"
-    // Ends the event loop with the exit code (QCoreApplication::exit in the program).
-    std::function<void(int)> exit;
+    ProgramExit& exit;
     // Starts the connection watch's timer when the host has loaded.
     std::function<void()> startConnectionWatch;
 };
@@ -112,7 +114,7 @@ private:
     void showMenu();
 
     SysLoadDeps m_deps;
-    TrayIcon m_icon;
+    TrayIcon m_icon{m_deps.trayHost};
     TrayMenu m_menu;
     SkinEngine m_skin;
     QPushButton* m_goButton = nullptr;

@@ -1,75 +1,15 @@
 #include "TrayIcon.h"
 
 #include "Log.h"
+#include "Seams.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QGuiApplication>
 #include <QMenu>
-#include <cstdlib>
-
-#ifdef VT_HAVE_XCB
-#include <xcb/xcb.h>
-#endif
 
 // The icons are compiled into this static library; a resource initialiser in a
 // static library is dropped by the linker unless something names it.
 static void initTrayIconResources() {
     Q_INIT_RESOURCE(tray_icons);
 }
-
-namespace {
-const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
-
-bool statusNotifierWatcherRegistered() {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface())
-        return false;
-    return bus.interface()->isServiceRegistered(kWatcherService).value();
-}
-
-// Qt makes a StatusNotifierItem on X11 only once a host has registered with the watcher.
-bool statusNotifierHostRegistered() {
-    if (!statusNotifierWatcherRegistered())
-        return false;
-    QDBusInterface watcher(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService,
-                           QDBusConnection::sessionBus());
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
-}
-
-bool onXcb() {
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
-// An XEmbed tray owns the screen's system tray selection. Asked without Qt, whose
-// answer is made once and kept: asked before a D-Bus host came, Qt would make every
-// later icon an XEmbed one.
-bool xembedTrayPresent() {
-#ifdef VT_HAVE_XCB
-    const auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
-    static const char kSelection[] = "_NET_SYSTEM_TRAY_S0";
-    xcb_intern_atom_reply_t* atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof kSelection - 1, kSelection), nullptr);
-    if (!atom)
-        return false;
-    const xcb_atom_t selection = atom->atom;
-    std::free(atom);
-    if (selection == XCB_ATOM_NONE)
-        return false;
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
-    std::free(owner);
-    return owned;
-#else
-    return false;
-#endif
-}
-} // namespace
 
 TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
@@ -85,7 +25,7 @@ TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+TrayIcon::TrayIcon(TrayHostProbe& host, QObject* parent) : QObject(parent), m_host(host) {
     initTrayIconResources();
     connect(&m_watch, &QTimer::timeout, this, &TrayIcon::lookForTray);
 }
@@ -105,26 +45,7 @@ QIcon TrayIcon::iconFor(TrayIconState state) {
 }
 
 bool TrayIcon::trayPresent() const {
-    if (m_desktop.trayPresent)
-        return m_desktop.trayPresent();
-    if (statusNotifierWatcherRegistered())
-        return true;
-    if (onXcb())
-        return xembedTrayPresent();
-    // Wayland knows only D-Bus hosts; elsewhere Qt's own answer is sound.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return false;
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-bool TrayIcon::itemOnDBus() const {
-    if (m_desktop.itemOnDBus)
-        return m_desktop.itemOnDBus();
-    // As Qt decides when the icon is made: on X11 a StatusNotifierItem only while a
-    // host is registered, on Wayland always (it registers once a watcher comes).
-    if (onXcb())
-        return statusNotifierHostRegistered();
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return m_host.trayPresent();
 }
 
 QSystemTrayIcon& TrayIcon::systemTrayIcon() {
@@ -138,7 +59,7 @@ QSystemTrayIcon& TrayIcon::systemTrayIcon() {
 void TrayIcon::build() {
     m_icon = std::make_unique<QSystemTrayIcon>();
     connect(m_icon.get(), &QSystemTrayIcon::activated, this, &TrayIcon::activate);
-    m_onDBus = itemOnDBus();
+    m_onDBus = m_host.itemOnDBus();
     exportMenu();
     m_icon->setIcon(iconFor(m_data.icon));
     m_icon->setToolTip(m_data.tipText());
@@ -154,14 +75,6 @@ void TrayIcon::exportMenu() {
 void TrayIcon::setMenu(QMenu* menu) {
     m_menu = menu;
     exportMenu();
-}
-
-void TrayIcon::setDesktop(TrayDesktop desktop) {
-    m_desktop = std::move(desktop);
-    if (m_icon) {
-        m_onDBus = itemOnDBus();
-        exportMenu();
-    }
 }
 
 void TrayIcon::apply(const NotifyIconData& data) {
@@ -181,7 +94,7 @@ void TrayIcon::add(const NotifyIconData& data) {
     m_shown = true;
     if (m_icon)
         m_icon->show();
-    else if (trayPresent())
+    else if (m_host.trayPresent())
         build();
 }
 
@@ -204,7 +117,7 @@ void TrayIcon::watchForTray(int graceMs, int pollMs) {
 }
 
 void TrayIcon::lookForTray() {
-    if (!trayPresent()) {
+    if (!m_host.trayPresent()) {
         if (!m_saidMissing && m_sinceStart.elapsed() >= m_graceMs) {
             m_saidMissing = true;
             // GNOME shows no tray unless an extension adds one: say which.
@@ -221,8 +134,7 @@ void TrayIcon::lookForTray() {
     }
     // A panel that hosts both kinds may own the XEmbed tray a moment before its
     // D-Bus host registers; the icon is made once, so give the host a few polls.
-    if (!m_icon && !m_desktop.trayPresent && onXcb() && statusNotifierWatcherRegistered() &&
-        !statusNotifierHostRegistered() && ++m_hostPolls < 5)
+    if (!m_icon && m_host.hostPending() && ++m_hostPolls < 5)
         return;
     m_watch.stop();
     if (m_saidMissing)

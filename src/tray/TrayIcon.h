@@ -8,30 +8,23 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class QMenu;
+class TrayHostProbe;
 
 // What a notification of the icon asks for.
 enum class TrayClick { None, OpenDefaultPlayer, ShowMenu };
 // A single left click opens the player, a right click the menu; nothing else acts.
 TrayClick decodeActivation(QSystemTrayIcon::ActivationReason reason);
 
-// What the icon learns about the desktop. Empty members are the real desktop.
-struct TrayDesktop {
-    // A system tray is there to show the icon (an XEmbed tray or a StatusNotifierWatcher).
-    std::function<bool()> trayPresent;
-    // Qt would make a new icon a StatusNotifierItem on D-Bus rather than an XEmbed icon.
-    std::function<bool()> itemOnDBus;
-};
-
 // The notification-area icon. Add, modify and delete keep the meaning of the icon
 // record: a modify on a deleted icon changes the record but shows nothing.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    explicit TrayIcon(QObject* parent = nullptr);
+    // host says whether the desktop has a tray and of which kind.
+    explicit TrayIcon(TrayHostProbe& host, QObject* parent = nullptr);
     ~TrayIcon() override;
 
     static QIcon iconFor(TrayIconState state);
@@ -51,7 +44,6 @@ public:
     // The menu a D-Bus tray host may show by itself. An XEmbed icon never gets it:
     // there the program pops the menu up on a right click.
     void setMenu(QMenu* menu);
-    void setDesktop(TrayDesktop desktop);
 
     // From start on, looks for a tray every pollMs: says once when none was found
     // after graceMs and once more when one appears, makes the icon then, and stops.
@@ -73,14 +65,13 @@ private:
     void apply(const NotifyIconData& data);
     void exportMenu();
     void lookForTray();
-    bool itemOnDBus() const;
 
     std::unique_ptr<QSystemTrayIcon> m_icon;
     NotifyIconData m_data;
     bool m_shown = false;
     bool m_onDBus = false;
     QPointer<QMenu> m_menu;
-    TrayDesktop m_desktop;
+    TrayHostProbe& m_host;
     QTimer m_watch;
     QElapsedTimer m_sinceStart;
     int m_graceMs = 0;

@@ -96,6 +96,31 @@ public:
     bool succeed = true;
 };
 
+// Records each command as its topic followed by the command and answers with the
+// queued numbers in turn (0, accepted, when none is queued).
+class ScriptedLink : public PlayerLinkClient {
+public:
+    int execute(const QString& topic, const QString& command) override {
+        calls << topic + command;
+        return answers.isEmpty() ? 0 : answers.takeFirst();
+    }
+    QStringList calls;
+    QList<int> answers;
+};
+
+// Every sibling program is recorded at path.
+class FixedInstPath : public InstPathStore {
+public:
+    QString instPath(const QString&) const override { return path; }
+    QString path;
+};
+
+class RecordingExit : public ProgramExit {
+public:
+    void exit(int code) override { codes << code; }
+    QList<int> codes;
+};
+
 // Points VANTOBEL_PLAY_HOME (and XDG folders) at a fresh temporary folder for the
 // life of the object, so no test touches the user's real home.
 class TempProgramHome {

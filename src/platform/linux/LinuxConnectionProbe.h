@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConnectionProbe.h"
+#include "Seams.h"
 
 // A default route (IPv4 or IPv6) on an interface that is up, read from
 // /proc/net/route and /proc/net/ipv6_route. VANTOBEL_TRAY_ONLINE=0|1 forces it.

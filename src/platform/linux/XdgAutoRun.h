@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AutoRun.h"
+#include "Seams.h"
 
 // $XDG_CONFIG_HOME/autostart/VantobelPlay.desktop whose Exec= runs the tray with
 // "/TRAY"; "set" means the file exists.

@@ -1,6 +1,6 @@
 // The settings dialog (loading, saving, honest failure reports) and the about box.
 
-#include "AutoRun.h"
+#include "Seams.h"
 #include "SysSettings.h"
 #include "TestMain.h"
 #include "WindowTestKit.h"

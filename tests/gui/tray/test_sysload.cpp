@@ -19,25 +19,32 @@
 #include <QTest>
 
 namespace {
+// A desktop whose tray is there or not as the test says.
+struct FakeTrayHost : TrayHostProbe {
+    bool trayPresent() override { return present; }
+    bool itemOnDBus() override { return onDBus; }
+    bool hostPending() override { return false; }
+    bool present = false;
+    bool onDBus = false;
+};
+
 // One host with every contact recorded.
 struct Rig {
     TempProgramHome home;
     TrayState state;
     RecordingLauncher launcher;
     RecordingPrompt prompt;
-    QStringList linkCalls; // topic and command
-    QList<int> linkAnswers;
+    FakeTrayHost trayHost;
+    FixedInstPath instPaths;
+    ScriptedLink link;
+    QStringList& linkCalls = link.calls; // topic and command
+    QList<int>& linkAnswers = link.answers;
     QStringList signedOpened;
     QStringList plainOpened;
-    QList<int> exits;
-    PlayerControl player{state, launcher,
-                         [this](const QString& topic, const QString& command) {
-                             linkCalls << topic + command;
-                             return linkAnswers.isEmpty() ? 0 : linkAnswers.takeFirst();
-                         },
-                         [](const QString&) { return QStringLiteral("2.1.0.57"); }};
-    SiblingLauncher siblings{state, [](const QString&) { return QString(); }, launcher, prompt,
-                             [this](const QString& u) { plainOpened << u; }};
+    RecordingExit exiting;
+    QList<int>& exits = exiting.codes;
+    PlayerControl player{state, launcher, link, [](const QString&) { return QStringLiteral("2.1.0.57"); }};
+    SiblingLauncher siblings{state, instPaths, launcher, prompt, [this](const QString& u) { plainOpened << u; }};
     std::unique_ptr<SysLoad> host;
 
     QString sysIni() const { return home.path() + "/Users/All Users/Sys.ini"; }
@@ -46,9 +53,16 @@ struct Rig {
         const auto address = [] { return QStringLiteral("http://home.example/manage"); };
         const WebHomeLinks web{address, [this](const QString& u) { signedOpened << u; },
                                [this](const QString& u) { plainOpened << u; }};
-        const auto exit = [this](int code) { exits << code; };
-        host = std::make_unique<SysLoad>(
-            SysLoadDeps{state, player, siblings, prompt, web, sysIni(), home.path() + "/Skin/", exit, [] {}});
+        host = std::make_unique<SysLoad>(SysLoadDeps{.state = state,
+                                                     .player = player,
+                                                     .siblings = siblings,
+                                                     .prompt = prompt,
+                                                     .trayHost = trayHost,
+                                                     .web = web,
+                                                     .sysIni = sysIni(),
+                                                     .skinFolder = home.path() + "/Skin/",
+                                                     .exit = exiting,
+                                                     .startConnectionWatch = [] {}});
     }
 };
 
@@ -133,9 +147,9 @@ private Q_SLOTS:
         qputenv("VANTOBEL_TRAY_TICK_MS", "5");
         LogLines warnings("vantobel.tray");
         Rig rig;
-        bool present = false;
+        bool& present = rig.trayHost.present;
+        rig.trayHost.onDBus = true;
         TrayIcon& icon = rig.host->trayIcon();
-        icon.setDesktop({[&] { return present; }, [] { return true; }});
         rig.host->Load({});
         QTRY_COMPARE(warnings.lines.size(), 1);
         QVERIFY(warnings.lines.at(0).startsWith(QStringLiteral("no system tray found")));
@@ -161,7 +175,7 @@ private Q_SLOTS:
         // An XEmbed tray at start: nothing to say, an icon at once, and no menu handed
         // over (the program pops it up itself on a right click).
         Rig served;
-        served.host->trayIcon().setDesktop({[] { return true; }, [] { return false; }});
+        served.trayHost.present = true;
         served.host->Load({});
         QVERIFY(served.host->trayIcon().hasPlatformIcon());
         QCOMPARE(served.host->trayIcon().systemTrayIcon().contextMenu(), nullptr);
@@ -175,7 +189,7 @@ private Q_SLOTS:
     // look does (a new icon each time would leave a new entry in Qt's pixmap cache).
     void iconLookIsSetOnlyWhenItChanges() {
         Rig rig;
-        rig.host->trayIcon().setDesktop({[] { return true; }, [] { return false; }});
+        rig.trayHost.present = true;
         rig.host->Load({});
         QSystemTrayIcon& icon = rig.host->trayIcon().systemTrayIcon();
         const auto looksLike = [&icon](TrayIconState state) {

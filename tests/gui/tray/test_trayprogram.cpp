@@ -1,12 +1,11 @@
 // The program's object graph as Main builds it, with every contact faked.
-#include "AutoRun.h"
-#include "ConnectionProbe.h"
 #include "Fakes.h"
 #include "GlobalFunction.h"
 #include "LinkFolder.h"
 #include "LinkProtocol.h"
 #include "MessageBox.h"
 #include "PopNotice.h"
+#include "Seams.h"
 #include "SysLoad.h"
 #include "SysSettings.h"
 #include "TestFiles.h"
@@ -34,33 +33,43 @@ public:
     bool isConnected(QString* = nullptr) override { return false; }
 };
 
+class CountingRelease : public MemoryRelease {
+public:
+    void releaseFreeMemory() override { ++count; }
+    int count = 0;
+};
+
+class ScriptedInstance : public InstanceLock {
+public:
+    bool tryAcquire() override { return !elsewhere; }
+    bool elsewhere = false;
+};
+
 struct Program {
     TempProgramHome home;
     RecordingPrompt prompt;
     RecordingUrlOpener urls;
     RecordingLauncher launcher;
     OfflineProbe probe;
-    int memoryReleases = 0;
-    bool trayRunsElsewhere = false;
-    QStringList linked; // topic: command
+    ScriptedLink link;
+    QStringList& linked = link.calls; // topic followed by command
+    ScriptedInstance instance;
+    bool& trayRunsElsewhere = instance.elsewhere;
+    RecordingExit exiting;
+    CountingRelease release;
+    int& memoryReleases = release.count;
     std::unique_ptr<TrayProgram> tray;
 
     bool start(const QStringList& arguments, bool listen = false) {
-        const TraySeams seams{.prompt = &prompt,
-                              .urls = &urls,
-                              .launcher = &launcher,
-                              .probe = &probe,
-                              .instPath = {},
-                              .link =
-                                  [this](const QString& topic, const QString& command) {
-                                      linked << topic + ": " + command;
-                                      return 0;
-                                  },
-                              .tryAcquireInstance = [this] { return !trayRunsElsewhere; },
-                              .exit = [](int) {},
-                              .releaseMemory = [this] { ++memoryReleases; },
-                              .listen = listen};
-        tray = std::make_unique<TrayProgram>(arguments, seams);
+        const Platform replaced{.prompt = &prompt,
+                                .urls = &urls,
+                                .launcher = &launcher,
+                                .connection = &probe,
+                                .link = &link,
+                                .instance = &instance,
+                                .exit = &exiting,
+                                .memory = &release};
+        tray = std::make_unique<TrayProgram>(arguments, replaced, listen);
         return tray->Main();
     }
 };
@@ -184,7 +193,7 @@ private Q_SLOTS:
         Program second;
         second.trayRunsElsewhere = true;
         QVERIFY(!second.start({QStringLiteral("/settings")}));
-        QCOMPARE(second.linked, QStringList{kTrayTopic + QStringLiteral(": /settings|||")});
+        QCOMPARE(second.linked, QStringList{kTrayTopic + QStringLiteral("/settings|||")});
 
         Program quit;
         QVERIFY(!quit.start({QStringLiteral("/quit")}));

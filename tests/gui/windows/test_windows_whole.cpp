@@ -3,10 +3,10 @@
 // Tab and named for a screen reader. Run at scale 1, 1.25, 1.5 and 2.
 
 #include "../popup/WindowTestKit.h"
-#include "AutoRun.h"
 #include "MessageBox.h"
 #include "NoticePicture.h"
 #include "PopNotice.h"
+#include "Seams.h"
 #include "Skin.h"
 #include "SysSettings.h"
 #include "TestMain.h"

@@ -5,6 +5,7 @@
 #include "CsFileProperties.h"
 #include "FileOperate.h"
 #include "FullDisk.h"
+#include "Seams.h"
 #include "SysPublicCls.h"
 #include "TestFiles.h"
 #include "TestMain.h"
@@ -31,6 +32,15 @@ bool isRed(QRgb c) {
 bool isWhite(QRgb c) {
     return qRed(c) > 220 && qGreen(c) > 220 && qBlue(c) > 220;
 }
+// Records what it is asked to show and answers as told.
+struct RecordingFileManager : FileManager {
+    bool show(const QString& absolutePath, View view) override {
+        shown.append({absolutePath, view});
+        return accept;
+    }
+    QList<QPair<QString, View>> shown;
+    bool accept = true;
+};
 } // namespace
 
 class TestFileOperate : public QObject {
@@ -307,17 +317,20 @@ private Q_SLOTS:
         for (const auto& [bytes, text] : sizes)
             QCOMPARE(CsFileProperties::formatByteSize(bytes), text);
 
-        // Without a session bus the folder opener is the way left, and its refusal shows.
-        QList<QUrl> opened;
-        bool accept = true;
-        CsFileProperties shower([&](const QUrl& u) { return opened.append(u), accept; });
+        // The file manager is asked with the absolute path; its refusal and a missing file show.
+        RecordingFileManager manager;
+        CsFileProperties shower(&manager);
         writeFile(path("song.mp3"), "x");
         QCOMPARE(shower.ShowFilePath(0, path("song.mp3")), 0);
-        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(m_dir.path())});
-        accept = false;
+        QCOMPARE(shower.FindShowProperties(path("song.mp3")), CsFileProperties::kShowDone);
+        using View = FileManager::View;
+        const QList<QPair<QString, View>> asked{{path("song.mp3"), View::Folder}, {path("song.mp3"), View::Properties}};
+        QCOMPARE(manager.shown, asked);
+        manager.accept = false;
         QCOMPARE(shower.FindShowProperties(path("song.mp3")), CsFileProperties::kShowNoFileManager);
         QCOMPARE(shower.ShowFilePath(0, path("gone.mp3")), CsFileProperties::kShowFileNotFound);
-        QCOMPARE(opened.size(), 2);
+        QCOMPARE(manager.shown.size(), 3);
+        QCOMPARE(CsFileProperties().ShowFilePath(0, path("song.mp3")), CsFileProperties::kShowNoFileManager);
     }
 };
 

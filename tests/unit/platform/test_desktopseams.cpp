@@ -1,4 +1,5 @@
 #include "DesktopUrlOpener.h"
+#include "FreedesktopFileManager.h"
 #include "QtProcessLauncher.h"
 #include "SessionPlatform.h"
 #include "TerminationSignals.h"
@@ -6,10 +7,20 @@
 #include "Fakes.h"
 #include "TestMain.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
+
+// Stands in for the desktop's handler of file: addresses.
+class FolderCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+};
 
 class TestDesktopSeams : public QObject {
     Q_OBJECT
@@ -32,6 +43,21 @@ private Q_SLOTS:
         for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "/home/user/notice.html",
                                     "notice.html", "", "ftp://example.com/a", "http:///etc/passwd"})
             QVERIFY2(!opener.openUrl(QString::fromLatin1(address)), address);
+    }
+
+    // The test environment has no session bus: the file's folder opens instead, and
+    // with nothing to open it the answer is no.
+    void fileManagerWithoutABusOpensTheFolder() {
+        TempProgramHome home;
+        const QString song = home.path() + "/song.mp3";
+        QVERIFY(QFile(song).open(QIODevice::WriteOnly));
+        FreedesktopFileManager manager;
+        FolderCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QVERIFY(manager.show(song, FileManager::View::Properties));
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(home.path())});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(!manager.show(song, FileManager::View::Folder)); // no GUI application here
     }
 
     void launcherStartsWithOneArgumentOrSaysNo() {

@@ -1,5 +1,5 @@
-#include "ConnectionProbe.h"
 #include "ConnectionWatch.h"
+#include "Seams.h"
 #include "TestMain.h"
 #include "VbError.h"
 

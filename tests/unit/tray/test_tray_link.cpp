@@ -110,13 +110,10 @@ private Q_SLOTS:
         TempProgramHome home;
         TrayState s;
         RecordingLauncher launcher;
-        QStringList sent;
-        QList<int> answers;
+        ScriptedLink link;
+        QStringList& sent = link.calls;
+        QList<int>& answers = link.answers;
         int hidden = 0;
-        const auto link = [&](const QString& topic, const QString& command) {
-            sent << topic + " " + command;
-            return answers.isEmpty() ? 0 : answers.takeFirst();
-        };
         PlayerControl player(s, launcher, link, {});
         player.setHideMainWindow([&] { ++hidden; });
 
@@ -126,7 +123,7 @@ private Q_SLOTS:
         // Nobody answers: the player starts with the command and the main window hides.
         answers = {VbError::NoApplicationResponded};
         player.PlaySettings();
-        QCOMPARE(sent, QStringList{kPlayerTopic + " /PLAYSETTINGS"});
+        QCOMPARE(sent, QStringList{kPlayerTopic + "/PLAYSETTINGS"});
         QCOMPARE(launcher.started.size(), 1);
         QCOMPARE(launcher.started[0].program, home.path() + "/VantobelPlay");
         QCOMPARE(launcher.started[0].arguments, QStringList{"/PLAYSETTINGS"});
@@ -148,7 +145,8 @@ private Q_SLOTS:
         TrayState s;
         RecordingLauncher launcher;
         QString asked;
-        PlayerControl player(s, launcher, {}, [&](const QString& path) {
+        ScriptedLink link;
+        PlayerControl player(s, launcher, link, [&](const QString& path) {
             asked = path;
             return QStringLiteral("3.0.0.12");
         });
@@ -158,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(launcher.started[0].arguments, QStringList{"3.0.12|||ShowErr"});
 
         // A player whose version cannot be read still gives the updater a version.
-        PlayerControl broken(s, launcher, {}, [](const QString&) -> QString { throw VbError(53); });
+        PlayerControl broken(s, launcher, link, [](const QString&) -> QString { throw VbError(53); });
         broken.RunUpdate();
         QCOMPARE(launcher.started.last().arguments, QStringList{"0.0.0|||ShowErr"});
     }
@@ -219,12 +217,13 @@ private Q_SLOTS:
         QVERIFY(writeFile(installed, "#!/bin/sh\n"));
         TrayState s;
         s.BabyUser.Field = {"b1", "b2", "b3", "b4", "b5", "b6", "b7"};
-        QString path = installed;
+        FixedInstPath instPaths;
+        QString& path = instPaths.path;
+        path = installed;
         RecordingLauncher launcher;
         RecordingPrompt prompt;
         QStringList opened;
-        SiblingLauncher siblings(
-            s, [&](const QString&) { return path; }, launcher, prompt, [&](const QString& u) { opened << u; });
+        SiblingLauncher siblings(s, instPaths, launcher, prompt, [&](const QString& u) { opened << u; });
         const SiblingEntry e{"Garden", "Garden", "/v", "/k", "http://d.example/g"};
 
         QCOMPARE(siblingParameters(s, e), QStringLiteral("/v|||/k"));

@@ -1,8 +1,8 @@
-#include "InstPathStore.h"
+#include "SettingsInstPathStore.h"
 
 #include <QSettings>
 
-QString InstPathStore::instPath(const QString& section) const {
+QString SettingsInstPathStore::instPath(const QString& section) const {
     if (section.isEmpty())
         return {};
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Fernhollow"), section);
