@@ -112,10 +112,10 @@ QString SysLoad::tooltipFor(TrayIconState state) {
 }
 
 void SysLoad::ShowAppIcoMain() {
-    NotifyIconData data;
-    data.icon = TrayIconState::Normal;
-    data.setTip(TrayTexts::normalTip());
-    m_icon.add(data);
+    NotifyIconData iconData;
+    iconData.icon = TrayIconState::Normal;
+    iconData.setTip(TrayTexts::normalTip());
+    m_icon.add(iconData);
 }
 
 void SysLoad::DeleteTrayIcon() {
@@ -123,10 +123,10 @@ void SysLoad::DeleteTrayIcon() {
 }
 
 void SysLoad::UpdSysIco(TrayIconState state, const QString& text) {
-    NotifyIconData data;
-    data.icon = state;
-    data.setTip(text);
-    m_icon.modify(data);
+    NotifyIconData iconData;
+    iconData.icon = state;
+    iconData.setTip(text);
+    m_icon.modify(iconData);
 }
 
 void SysLoad::LoadSoftBrothersMenu(const QList<SiblingEntry>& siblings) {

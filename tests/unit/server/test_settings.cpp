@@ -68,8 +68,8 @@ private Q_SLOTS:
             pugi::xml_document doc;
             return ParseXmlDocument(doc, bytes) ? NodeValue(&doc, "text", "/Root/Notice/Title") : QString("failed");
         };
-        const auto declared = [](const char* name, const QByteArray& title) -> QByteArray {
-            return "<?xml version=\"1.0\" encoding='" + QByteArray(name) + "' ?><Root><Notice><Title>" + title +
+        const auto declared = [](const char* name, const QByteArray& text) -> QByteArray {
+            return "<?xml version=\"1.0\" encoding='" + QByteArray(name) + "' ?><Root><Notice><Title>" + text +
                    "</Title></Notice></Root>";
         };
         // "丂" (81 40) is in GBK but not in strict GB2312, and the labels mean GBK in practice.
