@@ -86,7 +86,7 @@ long long peerUid(int fd) {
 }
 
 bool peerIsThisUser(int fd) {
-    return peerUid(fd) == (long long)::getuid();
+    return peerUid(fd) == static_cast<long long>(::getuid());
 }
 
 void closeFd(int fd) {

@@ -77,7 +77,7 @@ int linkExecute(const QString& topic, const QString& command, int timeoutMs,
         return kLinkRefused;
     }
     // The command may carry the user's sign-in data: never to another user's socket.
-    if (const long long uid = LinkSockets::peerUid(fd); uid != (long long)::getuid()) {
+    if (const long long uid = LinkSockets::peerUid(fd); uid != static_cast<long long>(::getuid())) {
         qCWarning(lcLink).noquote() << "not sending to" << place->describe(topic) << "- it belongs to uid" << uid;
         ::close(fd);
         return kLinkRefused;
