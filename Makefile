@@ -26,9 +26,10 @@ build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The format first (seconds), then every test (failing on any that skips: a skipped
-# guard checks nothing).
+# guard checks nothing), then the unit and widget tests again under the sanitizers.
 test: format-check build
 	@scripts/run-tests.sh $(BUILD_DIR) $(JOBS)
+	@$(MAKE) sanitize
 
 # Every tracked C++ file as the repository's .clang-format lays it out.
 format-check: deps

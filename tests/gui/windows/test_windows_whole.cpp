@@ -243,10 +243,9 @@ class TestWindowsWhole : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() {
-        SkinEngine* engine = new SkinEngine; // lives for the run, like the tray's
         QWidget host;
-        ApplySkin(*engine, &host, QStringLiteral(VT_SOURCE_DIR "/resources/skin/"));
-        QVERIFY(engine->isLoaded());
+        ApplySkin(m_engine, &host, QStringLiteral(VT_SOURCE_DIR "/resources/skin/"));
+        QVERIFY(m_engine.isLoaded());
         QVERIFY(qApp->styleSheet().contains(QStringLiteral("QPushButton")));
     }
 
@@ -331,6 +330,8 @@ private:
             qWarning("%s", qPrintable(fault));
         QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("%1 faults").arg(faults.size())));
     }
+
+    SkinEngine m_engine; // lives for the run, like the tray's
 };
 
 VT_TEST(TestWindowsWhole)
