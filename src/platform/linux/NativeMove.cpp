@@ -1,4 +1,5 @@
 #include "NativeMove.h"
+#include "X11Window.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -6,19 +7,8 @@
 #include <QPoint>
 #include <QWidget>
 #include <QWindow>
-#include <xcb/xcb.h>
 
 namespace {
-xcb_connection_t* x11Connection() {
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-xcb_window_t nativeWindow(const QWidget* window) {
-    const QWindow* handle = window->windowHandle();
-    return handle != nullptr && handle->handle() != nullptr ? static_cast<xcb_window_t>(handle->winId()) : 0;
-}
-
 // Window -> the client position its last move asked for.
 QHash<quint32, QPoint>& expected() {
     static QHash<quint32, QPoint> places;
@@ -42,8 +32,8 @@ void installFilter() {
 }
 
 bool sendMove(QWidget* window, const QPoint& at, bool confirmQuietly) {
-    xcb_connection_t* connection = x11Connection();
-    const xcb_window_t id = nativeWindow(window);
+    xcb_connection_t* connection = X11Window::connection();
+    const xcb_window_t id = X11Window::of(window);
     if (connection == nullptr || id == 0 || !window->isVisible())
         return false;
     if (confirmQuietly) {
@@ -74,13 +64,13 @@ void settle(QWidget* window, const QPoint& at) {
 }
 
 void forget(QWidget* window) {
-    if (const xcb_window_t id = nativeWindow(window); id != 0)
+    if (const xcb_window_t id = X11Window::of(window); id != 0)
         forgetConfirmation(id);
 }
 
 void keepHiddenPixels(QWidget* window) {
-    xcb_connection_t* connection = x11Connection();
-    const xcb_window_t id = nativeWindow(window);
+    xcb_connection_t* connection = X11Window::connection();
+    const xcb_window_t id = X11Window::of(window);
     if (connection == nullptr || id == 0)
         return;
     const uint32_t always = XCB_BACKING_STORE_ALWAYS;

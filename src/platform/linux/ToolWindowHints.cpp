@@ -1,4 +1,5 @@
 #include "ToolWindowHints.h"
+#include "X11Window.h"
 
 #include <QGuiApplication>
 #include <QList>
@@ -6,19 +7,8 @@
 #include <QWindow>
 #include <cstdlib>
 #include <cstring>
-#include <xcb/xcb.h>
 
 namespace {
-xcb_connection_t* x11Connection() {
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-xcb_window_t nativeWindow(const QWidget* window) {
-    const QWindow* handle = window->windowHandle();
-    return handle != nullptr && handle->handle() != nullptr ? static_cast<xcb_window_t>(handle->winId()) : 0;
-}
-
 // The 32-bit items of a property, empty when it is missing.
 QList<quint32> property(xcb_connection_t* connection, xcb_window_t id, xcb_atom_t name, xcb_atom_t type) {
     QList<quint32> items;
@@ -48,8 +38,8 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 namespace ToolWindowHints {
 
 void skipTaskbarAndPager(QWidget* window) {
-    xcb_connection_t* connection = x11Connection();
-    const xcb_window_t id = nativeWindow(window);
+    xcb_connection_t* connection = X11Window::connection();
+    const xcb_window_t id = X11Window::of(window);
     if (connection == nullptr || id == 0)
         return;
     const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
@@ -64,8 +54,8 @@ void skipTaskbarAndPager(QWidget* window) {
 }
 
 void takesFocus(QWidget* window, bool takes) {
-    xcb_connection_t* connection = x11Connection();
-    const xcb_window_t id = nativeWindow(window);
+    xcb_connection_t* connection = X11Window::connection();
+    const xcb_window_t id = X11Window::of(window);
     if (connection == nullptr || id == 0)
         return;
     // ICCCM: no input and no WM_TAKE_FOCUS is a window that never wants the focus.
