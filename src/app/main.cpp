@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     guard.reset();
     AppIdentity::setUp(app);
     // The tray has no main window: closing a pop-up or the message box must not end it.
-    app.setQuitOnLastWindowClosed(false);
+    QApplication::setQuitOnLastWindowClosed(false);
     TrayProgram tray(QApplication::arguments().mid(1));
     if (!tray.Main())
         return 1;
