@@ -11,7 +11,7 @@ export VANTOBEL_TRAY_TICK_MS=1
 fl_init "$1" 170 VantobelPlayTray vantobel-vendor-service
 
 args=()
-for n in $(seq 1 40); do
+for n in $(seq 1 200); do
     args+=("被打断的公告$n" "/news/killed-$n" 公告 1)
 done
 e2e_notices "$XS_DIR/notices.xml" user "${args[@]}"
