@@ -156,7 +156,8 @@ public:
         m_process.setReadChannel(QProcess::StandardOutput);
         m_process.start(command.takeFirst(), command);
     }
-    ~Tray() {
+    ~Tray() { stop(); }
+    void stop() {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
@@ -496,7 +497,9 @@ private:
 
             QFile log("/tmp/attacker.log");
             QVERIFY(!log.open(QIODevice::ReadOnly) || log.readAll().isEmpty());
-            // Nothing of ours (no lock, no socket, no folder) inside the other user's folder.
+            // Nothing of ours (no lock, no socket, no folder) inside the other user's folder,
+            // read once the swapping has stopped.
+            attacker.stop();
             for (QDirIterator it(base, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                  QDirIterator::Subdirectories);
                  it.hasNext();) {
