@@ -9,6 +9,7 @@
 #include "HistoryTable.h"
 #include "LocalConn.h"
 #include "MessageBox.h"
+#include "Notice.h"
 #include "PopNotice.h"
 #include "Seams.h"
 #include "SettingsTable.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <pugixml.hpp>
 
 namespace {
 // The gallery only shows windows; nothing it does needs an answer.
@@ -95,7 +97,7 @@ int main(int argc, char** argv) {
     QWidget* window = nullptr;
     if (which == QLatin1String("popup")) {
         PopNoticeDeps deps{settings, history, utils, urls, clock, nullptr, {}, {}};
-        auto* pop = new PopNotice(deps, sampleNotice());
+        auto* pop = new PopNotice(deps, noticeFromDocument(*sampleNotice()));
         pop->show();
         window = pop;
     } else if (which == QLatin1String("messagebox")) {

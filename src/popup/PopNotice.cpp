@@ -5,12 +5,11 @@
 #include "HistoryTable.h"
 #include "LinkLabel.h"
 #include "NativeMove.h"
-#include "NoticeFields.h"
+#include "Notice.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
 #include "PopSettingKeys.h"
 #include "Seams.h"
-#include "Settings.h"
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
 #include "TickInterval.h"
@@ -39,7 +38,7 @@ QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
 }
 } // namespace
 
-PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> notice, QWidget* parent)
+PopNotice::PopNotice(PopNoticeDeps deps, const Notice& notice, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       m_deps(std::move(deps)) {
@@ -49,9 +48,7 @@ PopNotice::PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> not
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("系统消息！"));
     buildWidgets();
-    load(notice.get());
-    // The poll's document is consumed here, whatever the load managed to read.
-    notice.reset();
+    load(notice);
     // The timers start only now that the window is whole: the load lets pending events
     // run (the settings read), and a tick there could close and delete the window
     // under the load's feet.
@@ -136,7 +133,7 @@ void PopNotice::buildWidgets() {
     WindowFit::keepFitted(this);
 }
 
-void PopNotice::load(const pugi::xml_document* notice) {
+void PopNotice::load(const Notice& notice) {
     m_moveTimer.setInterval(10);
     connect(&m_moveTimer, &QTimer::timeout, this, &PopNotice::moveTick);
     m_countTimer.setInterval(oneSecondTickMs());
@@ -150,31 +147,21 @@ void PopNotice::load(const pugi::xml_document* notice) {
     jumpToHandler(lcPopup, "load the notice", [&] {
         m_popSettings = PopRules::loadPopSettings(m_deps.settings.ReadAll());
 
-        // Every field is cut before use: one notice costs no more than the largest allowed.
-        const auto field = [notice](const char* name, qsizetype limit) {
-            return NoticeFields::cut(
-                NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/") + QLatin1String(name)),
-                limit);
-        };
-        const QString safeTitle = SysPublicCls::SafeRequest(field("Title", NoticeFields::kTitle), 1, 0);
+        const QString safeTitle = SysPublicCls::SafeRequest(notice.title, 1, 0);
         m_title->setText(NoticeMarkup::DisplayTitle(safeTitle));
-        m_noticeUrl = field("Url", NoticeFields::kAddress);
+        m_noticeUrl = notice.url;
 
         QString serial = m_deps.utils.YMdDateTimeSNoStrTwo(2);
         for (int i = 0; i < 5; ++i)
             serial += SysPublicCls::text(m_deps.utils.Auto1ToNumbStr(9));
         m_noticeSNo = serial;
 
-        m_picture = field("Pic", NoticeFields::kAddress);
-        m_brief = field("Brief", NoticeFields::kBrief);
-        const QString type = field("TypeStr", NoticeFields::kType);
-        if (!SysPublicCls::IsBlank(type)) {
-            setWindowTitle(type);
-            m_noticeType = type;
+        m_picture = notice.picture;
+        m_brief = notice.brief;
+        if (!SysPublicCls::IsBlank(notice.type)) {
+            setWindowTitle(notice.type);
+            m_noticeType = notice.type;
         }
-        m_crowdType = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/CrowdType"));
-        m_area = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/Area"));
-        m_timeAxes = NodeValue(notice, QStringLiteral("text"), QStringLiteral("/Root/Notice/TimeAxes"));
 
         render();
         record(safeTitle, m_brief);

@@ -13,12 +13,11 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
-#include <memory>
-#include <pugixml.hpp>
 
 class Clock;
 class HistoryTable;
 class NoticePictureSource;
+struct Notice;
 class QLabel;
 class SettingsTable;
 class SysPublicCls;
@@ -50,8 +49,7 @@ public:
     static constexpr int kClientWidthTw = 4590;
     static constexpr int kClientHeightTw = 2790;
 
-    // notice is the document taken from the poll; it is released once loaded.
-    PopNotice(PopNoticeDeps deps, std::unique_ptr<pugi::xml_document> notice, QWidget* parent = nullptr);
+    PopNotice(PopNoticeDeps deps, const Notice& notice, QWidget* parent = nullptr);
     ~PopNotice() override;
 
     // The do-not-disturb and per-kind show checks; run after every activation.
@@ -85,7 +83,7 @@ protected:
 
 private:
     void buildWidgets();
-    void load(const pugi::xml_document* notice);
+    void load(const Notice& notice);
     void render();
     void record(const QString& safeTitle, const QString& brief);
     void openNotice();
@@ -109,9 +107,6 @@ private:
     QString m_noticeType;
     QString m_picture;
     QString m_brief;
-    QString m_crowdType;
-    QString m_area;
-    QString m_timeAxes;
     QString m_pageHtml;
     QTimer m_moveTimer;
     QTimer m_countTimer;

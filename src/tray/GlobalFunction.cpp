@@ -196,7 +196,7 @@ bool TrayProgram::Main() {
         .prompt = *os.prompt,
         .clock = *os.clock,
         .pictures = &m->pictures,
-        .takeNotice = [this] { return m->news->TakeCurrentNoticeDoc(); },
+        .takeNotice = [this] { return TakeNotice(*m->news); },
     });
     // The watch's looks go to the icon; each new notice gets its own pop-up.
     m->watch = std::make_unique<ConnectionWatch>(

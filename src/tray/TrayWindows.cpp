@@ -104,7 +104,7 @@ void TrayWindows::showMessageBox() {
 }
 
 PopNotice* TrayWindows::openNotice() {
-    std::unique_ptr<pugi::xml_document> notice = m_deps.takeNotice ? m_deps.takeNotice() : nullptr;
+    const std::optional<Notice> notice = m_deps.takeNotice ? m_deps.takeNotice() : std::nullopt;
     if (!notice)
         return nullptr;
     PopNoticeDeps deps{m_deps.settings,
@@ -115,7 +115,7 @@ PopNotice* TrayWindows::openNotice() {
                        m_deps.pictures,
                        [this] { showMessageBox(); },
                        {}};
-    auto* pop = new PopNotice(std::move(deps), std::move(notice));
+    auto* pop = new PopNotice(std::move(deps), *notice);
     track(pop);
     pop->show();
     return pop;

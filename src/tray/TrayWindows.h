@@ -1,10 +1,11 @@
 #pragma once
 
+#include "Notice.h"
+
 #include <QObject>
 #include <QPointer>
 #include <functional>
-#include <memory>
-#include <pugixml.hpp>
+#include <optional>
 
 class QWidget;
 
@@ -35,8 +36,8 @@ struct TrayWindowsDeps {
     Prompt& prompt;
     const Clock& clock;
     NoticePictureSource* pictures = nullptr;
-    // Takes the newest notice document for a pop-up (null when there is none).
-    std::function<std::unique_ptr<pugi::xml_document>()> takeNotice;
+    // Takes the newest notice for a pop-up (none when there is none).
+    std::function<std::optional<Notice>()> takeNotice;
 };
 
 // Opens the tray's windows: at most one about box, settings dialog and message

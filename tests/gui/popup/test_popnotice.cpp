@@ -1,6 +1,7 @@
 // The notice pop-up: its markup, what it records, when it goes away and how it moves.
 
 #include "../../unit/server/LocalHttp.h"
+#include "Notice.h"
 #include "NoticeFields.h"
 #include "NoticeMarkup.h"
 #include "NoticePicture.h"
@@ -20,6 +21,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <pugixml.hpp>
 #include <sys/socket.h>
 
 namespace {
@@ -60,7 +62,8 @@ struct PopKit : WindowKit {
             notice.append_child(name).text().set(value.toUtf8().constData());
         const auto historyLink = [this] { ++messageBoxShown; };
         const auto screen = [] { return QRect(0, 0, 1280, 800); };
-        return new PopNotice({settings, history, utils, urls, clock, &pictures, historyLink, screen}, std::move(doc));
+        return new PopNotice({settings, history, utils, urls, clock, &pictures, historyLink, screen},
+                             noticeFromDocument(*doc));
     }
     QPointer<PopNotice> shown(const NoticeText& n = {}) {
         QPointer<PopNotice> pop = open(n);

@@ -4,6 +4,7 @@
 
 #include "../popup/WindowTestKit.h"
 #include "MessageBox.h"
+#include "Notice.h"
 #include "NoticePicture.h"
 #include "PopNotice.h"
 #include "Seams.h"
@@ -24,6 +25,7 @@
 #include <QStyleOption>
 #include <QTextBrowser>
 #include <QtTest>
+#include <pugixml.hpp>
 
 namespace {
 
@@ -60,7 +62,7 @@ struct Windows : WindowKit {
                              .toUtf8()
                              .constData());
         const auto screen = [] { return QRect(0, 0, 1280, 800); };
-        open << new PopNotice({settings, history, utils, urls, clock, &picture, {}, screen}, std::move(doc));
+        open << new PopNotice({settings, history, utils, urls, clock, &picture, {}, screen}, noticeFromDocument(*doc));
 
         for (int i = 1; i <= 25; ++i) {
             clock.advanceSecs(1);
