@@ -42,35 +42,27 @@ class TestTexts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void blankIsEmptyNullOrSpacesOnly() {
-        for (const QVariant& blank : {QVariant(), kNull, QVariant("   "), QVariant(QString())})
-            QVERIFY(SysPublicCls::IsBlank(blank));
-        for (const QVariant& filled : {QVariant("\t"), QVariant("\r\n"), QVariant(QString(QChar(0x3000))),
-                                       QVariant("0"), QVariant(0), QVariant(0.0)})
-            QVERIFY2(!SysPublicCls::IsBlank(filled), qPrintable(filled.toString()));
-    }
-
+    // Spaces, neutralised characters and defused words in general are the sanitiser
+    // replay's; these rows are what it cannot see.
     void safeRequest() {
+        // Blank is empty, null or spaces only, never a zero.
+        compareRows({{SysPublicCls::IsBlank(QVariant()), true},
+                     {SysPublicCls::IsBlank(kNull), true},
+                     {SysPublicCls::IsBlank(0), false},
+                     {SysPublicCls::IsBlank(0.0), false}});
         const struct {
             QVariant text, html;
             int sql;
             QString expected;
         } rows[] = {
             {"  <b>a=1</b>  ", 1, 0, "＜b＞a＝1＜/b＞"},
-            {"  <b>a=1</b>  ", 0, 0, "<b>a=1</b>"},
             {"<", true, 0, "<"}, // only a switch equal to 1 is on
             {"<", "1", 0, "＜"},
-            {"a---b", 0, 0, "a－-b"},
-            {"it's 50%", 0, 0, "it‘s 50％"},
-            {"\"x\";*@@@", 0, 0, "”x”；＊＠＠@"},
-            {"\t a \t", 0, 0, "\t a \t"}, // only U+0020 is trimmed
             {QVariant(), 1, 1, ""},
-            // SQL words, in rule order: "char" after "chr" and "mid", "declare" last.
+            // SQL words in lower case, in rule order: "char" after "chr" and "mid", "declare" last.
             {"DROP TABLE x", 0, 1, "drop_ TABLE x"},
-            {"Execute", 0, 1, "exec_ute_"},
-            {"skills and candy", 0, 1, "skill_s and_ cand_y"},
+            {"Execute skills and candy", 0, 1, "exec_ute_ skill_s and_ cand_y"},
             {"CHAR Declare sysObjects", 0, 1, "char_ declare_ sysobjects_"},
-            {"DROP", 0, 0, "DROP"},
         };
         for (const auto& r : rows)
             QCOMPARE(SysPublicCls::SafeRequest(r.text, r.html, r.sql), r.expected);
@@ -81,7 +73,6 @@ private Q_SLOTS:
 
     void uncalledFilters() {
         compareRows({
-            {SysPublicCls::LeachHtml(kNull), QString()},
             {SysPublicCls::ScriptSafe(u"javascript"_s, 0), u"javascript__"_s},
             {SysPublicCls::ScriptSafe(u"c# OBJECT"_s, 1), u"C#_ object_"_s},
             {SysPublicCls::LeachHtml(u"<p>Hi</p><a\rb>"_s), u"Hi<a\rb>"_s}, // "." stops at CR
@@ -113,7 +104,6 @@ private Q_SLOTS:
             // An escaped letter without an ECMAScript meaning is the letter, whatever PCRE makes of it.
             {"KnZAzhQEpux", "\\K\\N\\Z\\A\\z\\h\\Q\\E\\p\\u\\x", "-", "-"},
             {"p{L}a\nb\x0B", "\\p{L}|\\v", "-", "-a\nb-"}, // "\v" is the vertical tab alone
-            {"abc", "", "x", QVariant()},                  // a blank pattern applies nothing
         };
         for (const auto& r : rows)
             QCOMPARE(SysPublicCls::regExReplace(r.text, r.pattern, r.replacement), r.expected);
@@ -129,7 +119,6 @@ private Q_SLOTS:
                                             "<iframe src=y></iframe>text");
         QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u"our.com"_s), QVariant(u"go()text"_s));
         // Without a site nothing is touched, not even a null.
-        QCOMPARE(SysPublicCls::RegExp_UrlAbsOurWeb(html, u" "_s), QVariant(html));
         QVERIFY(SysPublicCls::isNull(SysPublicCls::RegExp_UrlAbsOurWeb(kNull, QVariant())));
         const QString links = QStringLiteral("<a href='http://Our.com/1'>One</a> <a class=x href=\"http://evil.net\">"
                                              "Two</a> <a href=http://our.com/3 target=_blank>Three</a>");

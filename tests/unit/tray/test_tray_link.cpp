@@ -30,44 +30,30 @@ public:
     bool trayPresent = true;
 };
 
-UserRecord record(const QString& prefix) {
-    UserRecord r;
-    for (int i = 0; i < 7; ++i)
-        r.Field[i] = prefix + QString::number(i + 1);
-    return r;
-}
 } // namespace
 
 class TestTrayLink : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Which commands start or show something; how a command fills the tray state is
+    // the command replay's.
     void executeTable() {
         TrayState s;
         RecordingHost host;
         HandleLinkExecute(s, QStringLiteral("/u|||opt|||a|||b|||c|||d|||e|||f|||g"), host);
-        QCOMPARE(s.ParentUser.joined(), QStringLiteral("a|||b|||c|||d|||e|||f|||g"));
-        QCOMPARE(s.PlayerType, QStringLiteral("ParentPlayer"));
-        QCOMPARE(s.CommandOption, QStringLiteral("OPT"));
+        QCOMPARE(s.PlayerType + s.ParentUser.joined(), QStringLiteral("ParentPlayera|||b|||c|||d|||e|||f|||g"));
         QVERIFY(host.log.isEmpty()); // nothing is started or shown
-
-        // A second start's command line already ends in "|||" and gets one more.
-        s.BabyUser = record("k");
-        HandleLinkExecute(s, QStringLiteral("/B|||o|||1|||2|||3|||"), host);
-        QCOMPARE(s.BabyUser.joined(), QStringLiteral("1|||2|||3|||||||||k6|||k7"));
-        QCOMPARE(s.PlayerType, QStringLiteral("BabyPlayer"));
-
         HandleLinkExecute(s, QStringLiteral("/showappico|||hiddentrayico"), host);
-        QCOMPARE(host.log, QStringList({"delete", "show"}));
         HandleLinkExecute(s, QStringLiteral("/EXIT"), host);
-        QCOMPARE(host.log.last(), QStringLiteral("quit"));
+        QCOMPARE(host.log, QStringList({"delete", "show", "quit"}));
 
         // "/tray" does not read Sys.ini again; an empty execute changes only the command line.
         host.log.clear();
         HandleLinkExecute(s, QStringLiteral("/tray|||z"), host);
         HandleLinkExecute(s, QString(), host);
         QVERIFY(s.CommandLine == "|||" && s.CommandOption.isEmpty() && host.log.isEmpty());
-        QCOMPARE(s.PlayerType + s.ActiveUserField3, QStringLiteral("BabyPlayer3"));
+        QCOMPARE(s.PlayerType + s.ActiveUserField3, QStringLiteral("ParentPlayerc"));
         // The command line's arguments are one command text.
         QCOMPARE(commandTextFromArguments({"/b|||x", "a b"}), QStringLiteral("/b|||x a b"));
     }
@@ -79,86 +65,69 @@ private Q_SLOTS:
         TrayState s;
         RecordingHost host;
         HandleLinkExecute(s, QStringLiteral("/u|||opt|||a|||b|||c|||d|||e|||f|||g"), host);
-        const TrayState before = s;
-        const QPair<QString, HostWindow> cases[] = {
-            {"/messagebox|||", HostWindow::MessageBox},
-            {"/SETTINGS|||HiddenTrayIco|||x", HostWindow::Settings},
-            {"/About", HostWindow::About},
-            {"/quit|||", HostWindow::ExitQuestion},
+        const auto data = [&] {
+            return QStringList(
+                {s.CommandLine, s.CommandOption, s.PlayerType, s.ParentUser.joined(), s.ActiveUserField3});
         };
+        const QStringList before = data();
+        const QPair<QString, HostWindow> cases[] = {{"/messagebox|||", HostWindow::MessageBox},
+                                                    {"/SETTINGS|||HiddenTrayIco|||x", HostWindow::Settings},
+                                                    {"/About", HostWindow::About},
+                                                    {"/quit|||", HostWindow::ExitQuestion}};
         for (const auto& [command, window] : cases) {
             host.log.clear();
             HandleLinkExecute(s, command, host);
             QCOMPARE(host.log, QStringList{QStringLiteral("window %1").arg(int(window))});
-            QCOMPARE(s.CommandLine + s.CommandOption + s.PlayerType + s.ParentUser.joined() + s.ActiveUserField3,
-                     before.CommandLine + before.CommandOption + before.PlayerType + before.ParentUser.joined() +
-                         before.ActiveUserField3);
+            QCOMPARE(data(), before);
         }
         QVERIFY(!windowCommand(QStringLiteral("/messageboxes")) && !windowCommand(QStringLiteral("x|||/about")));
 
         host.log.clear();
         HandleLinkExecute(s, QStringLiteral("/TRAY|||"), host);
-        QVERIFY(host.log.isEmpty());
         host.trayPresent = false;
         HandleLinkExecute(s, QStringLiteral("/TRAY|||"), host);
+        HandleLinkExecute(s, QStringLiteral("/b|||o|||1|||2|||3"), host); // other commands open nothing
         QCOMPARE(host.log, QStringList{QStringLiteral("window %1").arg(int(HostWindow::MessageBox))});
-        HandleLinkExecute(s, QStringLiteral("/b|||o|||1|||2|||3"), host);
-        QCOMPARE(host.log.size(), 1); // other commands open nothing, tray or not
     }
 
-    void playerCommandsAndStart() {
+    // Nobody answers: the player starts with the command and the main window hides; a
+    // busy player (time-out) drops it. The updater is told the player's version.
+    void playerStartAndUpdater() {
         TempProgramHome home;
         TrayState s;
         RecordingLauncher launcher;
         ScriptedLink link;
-        QStringList& sent = link.calls;
-        QList<int>& answers = link.answers;
         int hidden = 0;
-        PlayerControl player(s, launcher, link, {});
-        player.setHideMainWindow([&] { ++hidden; });
-
-        s.applyStartCommand(QStringLiteral("/TRAY"), {}); // no Sys.ini: no player type
-        QCOMPARE(player.defaultPlayerCommand(), QStringLiteral("/TRAY|||"));
-
-        // Nobody answers: the player starts with the command and the main window hides.
-        answers = {VbError::NoApplicationResponded};
-        player.PlaySettings();
-        QCOMPARE(sent, QStringList{kPlayerTopic + "/PLAYSETTINGS"});
-        QCOMPARE(launcher.started.size(), 1);
-        QCOMPARE(launcher.started[0].program, home.path() + "/VantobelPlay");
-        QCOMPARE(launcher.started[0].arguments, QStringList{"/PLAYSETTINGS"});
-        QCOMPARE(hidden, 1);
-
-        // A busy player (time-out) drops the command.
-        answers = {VbError::LinkTimeout};
-        player.PlayBaby();
-        QCOMPARE(launcher.started.size(), 1);
-        QCOMPARE(player.SendToPlayer(QStringLiteral("/Exit")), QString());
-        answers = {VbError::NoApplicationResponded};
-        QCOMPARE(player.SendToPlayer(QStringLiteral("/Exit")), QStringLiteral("282"));
-    }
-
-    void versionAndUpdater() {
-        QCOMPARE(PlayerControl::versionText(QStringLiteral("N/A")), QStringLiteral("0.0.0"));
-
-        TempProgramHome home;
-        TrayState s;
-        RecordingLauncher launcher;
         QString asked;
-        ScriptedLink link;
         PlayerControl player(s, launcher, link, [&](const QString& path) {
             asked = path;
             return QStringLiteral("3.0.0.12");
         });
+        player.setHideMainWindow([&] { ++hidden; });
+        s.applyStartCommand(QStringLiteral("/TRAY"), {}); // no Sys.ini: no player type
+        QCOMPARE(player.defaultPlayerCommand(), QStringLiteral("/TRAY|||"));
+
+        link.answers = {VbError::NoApplicationResponded, VbError::LinkTimeout, 0, VbError::NoApplicationResponded};
+        player.PlaySettings();
+        player.PlayBaby();
+        QVERIFY(link.calls.size() == 2 && link.calls[0] == kPlayerTopic + "/PLAYSETTINGS");
+        QCOMPARE(launcher.started.size(), 1);
+        QCOMPARE(launcher.started[0].program, home.path() + "/VantobelPlay");
+        QCOMPARE(launcher.started[0].arguments, QStringList{"/PLAYSETTINGS"});
+        QCOMPARE(hidden, 1);
+        QCOMPARE(
+            QStringList({player.SendToPlayer(QStringLiteral("/Exit")), player.SendToPlayer(QStringLiteral("/Exit"))}),
+            QStringList({"", "282"}));
+
         QVERIFY(player.RunUpdate());
         QCOMPARE(asked, home.path() + "/VantobelPlay");
-        QCOMPARE(launcher.started[0].program, home.path() + "/Update");
-        QCOMPARE(launcher.started[0].arguments, QStringList{"3.0.12|||ShowErr"});
-
+        QCOMPARE(launcher.started[1].program, home.path() + "/Update");
+        QCOMPARE(launcher.started[1].arguments, QStringList{"3.0.12|||ShowErr"});
         // A player whose version cannot be read still gives the updater a version.
         PlayerControl broken(s, launcher, link, [](const QString&) -> QString { throw VbError(53); });
         broken.RunUpdate();
         QCOMPARE(launcher.started.last().arguments, QStringList{"0.0.0|||ShowErr"});
+        QCOMPARE(PlayerControl::versionText(QStringLiteral("N/A")), QStringLiteral("0.0.0"));
     }
 
     void singleInstanceGate() {
@@ -218,8 +187,7 @@ private Q_SLOTS:
         TrayState s;
         s.BabyUser.Field = {"b1", "b2", "b3", "b4", "b5", "b6", "b7"};
         FixedInstPath instPaths;
-        QString& path = instPaths.path;
-        path = installed;
+        instPaths.path = installed;
         RecordingLauncher launcher;
         RecordingPrompt prompt;
         QStringList opened;
@@ -236,14 +204,13 @@ private Q_SLOTS:
         // Blank path, a path that is gone, a program that does not start: not installed.
         launcher.succeed = false;
         for (const QString& p : QStringList{"  ", home.path() + "/missing/Garden", installed}) {
-            path = p;
+            instPaths.path = p;
             QVERIFY(!siblings.start(e));
         }
         QCOMPARE(launcher.started.size(), 2); // only the existing file was tried
         QCOMPARE(prompt.calls.size(), 3);
-        const PromptCall& c = prompt.calls[0];
-        QVERIFY(c.text == "未安装此插件，请下载安装！" && c.title == "VantobelPlayTray" &&
-                c.icon == PromptIcon::Information);
+        QVERIFY(prompt.calls[0].text == "未安装此插件，请下载安装！" && prompt.calls[0].title == "VantobelPlayTray" &&
+                prompt.calls[0].icon == PromptIcon::Information);
         QCOMPARE(opened, QStringList(3, "http://d.example/g"));
     }
 
