@@ -8,26 +8,28 @@
 #include "TrayState.h"
 #include "UserBabyLoginMode.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <sqlite3.h>
 
-// Runs SQL on a database file directly, beside the code under test; the first
-// column of every row.
-inline QVariantList sqlOn(const QString& path, const QString& sql) {
+// Runs SQL on a database file directly, beside the code under test; the given column
+// (the first by default) of every row.
+inline QVariantList sqlOn(const QString& path, const QString& sql, int column = 0) {
     sqlite3* db = nullptr;
-    QVariantList out;
+    std::pair<QVariantList, int> out{{}, column};
     if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK)
         sqlite3_exec(
             db, sql.toUtf8().constData(),
-            [](void* o, int, char** values, char**) {
-                static_cast<QVariantList*>(o)->append(values[0] ? QVariant(QString::fromUtf8(values[0])) : QVariant());
+            [](void* o, int n, char** values, char**) {
+                auto& [rows, at] = *static_cast<std::pair<QVariantList, int>*>(o);
+                rows.append(at < n && values[at] ? QVariant(QString::fromUtf8(values[at])) : QVariant());
                 return 0;
             },
             &out, nullptr);
     sqlite3_close(db);
-    return out;
+    return out.first;
 }
 
 inline QString schemaText() {
@@ -56,6 +58,14 @@ struct StoreKit {
     }
     QString templatePath() const { return home.path() + "/Users/All Users/Info.db"; }
     QString userDb(const QString& folder) const { return home.path() + "/Users/" + folder + "/Info.db"; }
+    // What the user has been told once the event loop ran (never from inside a statement).
+    QStringList told() {
+        QCoreApplication::processEvents();
+        QStringList texts;
+        for (const PromptCall& call : prompt.calls)
+            texts << call.text;
+        return texts;
+    }
     void parent(const QString& name) {
         state.PlayerType = "ParentPlayer";
         state.ParentUser.Field[1] = name;

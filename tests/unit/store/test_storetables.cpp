@@ -12,18 +12,6 @@ QDateTime at(const QString& text) {
     return QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
 }
 
-// The plan of a statement on a database built from schema.sql.
-QStringList plan(const QString& db, const QString& sql) {
-    sqlite3* h = nullptr;
-    sqlite3_open(QFile::encodeName(db).constData(), &h);
-    QStringList steps;
-    sqlite3_exec(
-        h, ("explain query plan " + sql).toUtf8().constData(),
-        [](void* o, int, char** v, char**) { return static_cast<QStringList*>(o)->append(v[3]), 0; }, &steps, nullptr);
-    sqlite3_close(h);
-    return steps;
-}
-
 // While `tracing`, every statement any connection of this process runs, as it ran.
 bool tracing = false;
 QStringList traced;
@@ -97,8 +85,7 @@ private Q_SLOTS:
         sqlite3_close(other);
         QVERIFY(h.IsSeen("New", "http://n/2") == HistoryTable::Seen::No);
         QVERIFY(h.IsSeen("LOCKED", "HTTP://n/3") == HistoryTable::Seen::Yes);
-        QCoreApplication::processEvents();
-        QVERIFY(k.prompt.calls.isEmpty()); // a lock passes; it is no reason to alarm the user
+        QVERIFY(k.told().isEmpty()); // a lock passes; it is no reason to alarm the user
 
         // A history that drops every row: each notice is offered once at most, the user told once.
         sqlOn(k.userDb("guest"), "create trigger refuse before insert on HistoryNews begin select raise(ignore); end");
@@ -107,39 +94,30 @@ private Q_SLOTS:
         QVERIFY(h.IsSeen("az refused", "http://N/4") == HistoryTable::Seen::Yes);
         QVERIFY(h.IsSeen("Refused", "http://n/6") == HistoryTable::Seen::No);
         QVERIFY(k.prompt.calls.isEmpty()); // never from inside the operation
-        QCoreApplication::processEvents();
-        QCOMPARE(k.prompt.calls.size(), 1);
-        QCOMPARE(k.prompt.calls[0].text, LocalConn::unwritableMessage(k.userDb("guest")));
+        QCOMPARE(k.told(), QStringList{LocalConn::unwritableMessage(k.userDb("guest"))});
         QVERIFY(k.prompt.calls[0].text.contains(k.userDb("guest")));
         QVERIFY(!h.StoreNotice("广告", "Refused again", "http://n/7", "", at("2009-03-05 14:05:10"), "s7"));
-        QCoreApplication::processEvents();
-        QCOMPARE(k.prompt.calls.size(), 1);
+        QCOMPARE(k.told().size(), 1);
     }
 
+    // Case-insensitive sightings and read marks of the message box are its own test's.
     void storeSeenAndMarkRead() {
         StoreKit k;
         HistoryTable h(k.conn);
         const QString url = "http://example.com/n?id='1'";
         QVERIFY(h.IsSeen("Title", url) == HistoryTable::Seen::No);
-        QVERIFY(h.StoreNotice("公'告", "Hello World", url, QString(250, 'b'), at("2009-03-05 14:05:06"), "s'1"));
-        QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", QString(199, 'c') + "😀x",
-                              at("2009-03-05 14:05:07"), "s2"));
-        QVERIFY(h.IsSeen("HELLO world", url.toUpper().replace("HTTP", "http")) == HistoryTable::Seen::Yes);
+        QVERIFY(h.StoreNotice("公'告", "Hello World", url, "", at("2009-03-05 14:05:06"), "s'1"));
+        QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", "", at("2009-03-05 14:05:07"), "s2"));
+        QVERIFY(h.IsSeen("Hello World", url) == HistoryTable::Seen::Yes);
         QVERIFY(h.IsSeen("Hello World", "http://example.com/other") == HistoryTable::Seen::No);
-
-        const QList<HistoryRow> rows = h.Page(0);
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(QStringList({rows[1].TypeStr, rows[1].UrlStr, rows[1].SNo, rows[1].AddTime, rows[1].Brief}),
-                 QStringList({"公'告", url, "s'1", "2009-03-05 14:05:06", QString(200, 'b')}));
-        QCOMPARE(rows[0].Brief, QString(199, 'c')); // half a surrogate pair is not stored
+        QCOMPARE(QStringList({h.Page(0)[1].TypeStr, h.Page(0)[1].SNo}), QStringList({"公'告", "s'1"}));
 
         h.MarkReadBySNo("s'1");
         QCOMPARE(h.HistoryCount(0), 1);
         QCOMPARE(h.HistoryCount(QString("  ")), 2);
-        h.MarkReadByUrl("HTTP://EXAMPLE.COM/b");
-        QCOMPARE(h.HistoryCount(1), 2);
-
+        QCOMPARE(h.HistoryCount(1), 1);
         // The same serial again replaces its row, unread once more.
+        h.MarkReadBySNo("s2");
         QVERIFY(h.StoreNotice("广告", "Other", "http://example.com/B", "", at("2009-03-06 00:00:00"), "s2"));
         QCOMPARE(h.HistoryCount(), 2);
         QCOMPARE(h.HistoryCount(0), 1);
@@ -220,8 +198,11 @@ private Q_SLOTS:
             QRegularExpression("^\\s*(select|update)\\b.*HistoryNews", QRegularExpression::CaseInsensitiveOption));
         QVERIFY2(busy.size() >= 5, qPrintable(traced.join('\n')));
         for (const QString& sql : busy) {
-            const QString steps = plan(k.templatePath(), sql).join(" / ");
-            QVERIFY2(steps.contains("INDEX") && !steps.contains("TEMP B-TREE"), qPrintable(sql + ": " + steps));
+            QStringList steps;
+            for (const QVariant& step : sqlOn(k.templatePath(), "explain query plan " + sql, 3))
+                steps << step.toString();
+            QVERIFY2(steps.join(' ').contains("INDEX") && !steps.join(' ').contains("TEMP B-TREE"),
+                     qPrintable(sql + ": " + steps.join(" / ")));
         }
     }
 };
