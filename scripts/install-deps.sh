@@ -16,8 +16,8 @@ packages=(
     # install and package: Qt's Chinese standard texts, the .deb and its checks
     qt6-translations-l10n qt6-qpa-plugins dpkg-dev file lintian desktop-file-utils appstream
     # tests on real desktops (ctest -L desktops): Qt on Wayland, GNOME's compositor
-    # with XWayland, sway with swaybar, Xfce's panel; gdbus plays the tray host
-    qt6-wayland mutter xwayland sway grim xfce4-panel xfconf libglib2.0-bin dbus-bin util-linux
+    # with XWayland, sway with swaybar, Xfce's panel and window manager; gdbus plays the tray host
+    qt6-wayland mutter xwayland sway grim xfce4-panel xfwm4 xfconf libglib2.0-bin dbus-bin util-linux
     # the pop-up's X11 moves and the benchmark's X event watcher (bench/xwatch)
     libxcb1-dev
 )

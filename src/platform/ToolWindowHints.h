@@ -12,6 +12,12 @@ namespace ToolWindowHints {
 // own when it maps the window. Nothing happens elsewhere than on X11.
 void skipTaskbarAndPager(QWidget* window);
 
+// Asks the window manager for no frame of its own (the window draws its title bar) and,
+// of what it may do to the window, only moving and closing it: no minimise, no maximise.
+// Call in the show event, and again after a change of the window's flags, which makes
+// Qt write its own Motif hints. Nothing happens elsewhere than on X11.
+void moveAndCloseOnly(QWidget* window);
+
 // Whether the window manager may give the window the keyboard focus. A window that
 // rises while the user types asks for none before it is mapped (some compositors, sway
 // for one, focus every new window that does not say so) and takes its ordinary

@@ -13,6 +13,7 @@
 #include "SettingsTable.h"
 #include "SysPublicCls.h"
 #include "TickInterval.h"
+#include "ToolTitleBar.h"
 #include "ToolWindowHints.h"
 #include "WebAddress.h"
 #include "WindowFit.h"
@@ -39,9 +40,7 @@ QLabel* iconLabel(QWidget* parent, const QString& resource, const QRect& at) {
 } // namespace
 
 PopNotice::PopNotice(PopNoticeDeps deps, const Notice& notice, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
-      m_deps(std::move(deps)) {
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint), m_deps(std::move(deps)) {
     Q_INIT_RESOURCE(popup);
     setAttribute(Qt::WA_DeleteOnClose);
     // A notice must not take the keyboard from the program the user is typing in.
@@ -68,22 +67,23 @@ PopNotice::~PopNotice() {
 }
 
 void PopNotice::buildWidgets() {
-    const QRect client = twips(0, 0, kClientWidthTw, kClientHeightTw);
-    setFixedSize(client.size());
+    // The pop-up draws its own small title bar with a close button only: window managers
+    // that frame every window alike would add minimise and maximise.
+    QWidget* client = ToolTitleBar::frame(this, twips(0, 0, kClientWidthTw, kClientHeightTw).size());
     QPalette pal = palette();
     const QColor back = pal.color(QPalette::Midlight);
     pal.setColor(QPalette::Window, back);
     setPalette(pal);
     setAutoFillBackground(true);
 
-    auto* title = new LinkLabel(QString(), this);
+    auto* title = new LinkLabel(QString(), client);
     title->setObjectName(QStringLiteral("Title"));
     title->setGeometry(twips(120, 120, 4365, 375));
     title->setFont(songTi());
     connect(title, &LinkLabel::activated, this, &PopNotice::openNotice);
     m_title = title;
 
-    auto* container = new QWidget(this);
+    auto* container = new QWidget(client);
     container->setObjectName(QStringLiteral("PictureNoticeBrowser"));
     container->setGeometry(twips(0, 520, 4575, 1760));
     m_browser = new NoticeBrowser(container);
@@ -100,15 +100,15 @@ void PopNotice::buildWidgets() {
     m_browser->setPalette(browserPal);
     connect(m_browser, &QTextBrowser::anchorClicked, this, &PopNotice::onLinkClicked);
 
-    auto* line = new QWidget(this);
+    auto* line = new QWidget(client);
     line->setGeometry(QRect(QPoint(twips(75, 2350, 0, 0).topLeft()), QPoint(twips(4535, 2350, 0, 0).topLeft())));
     line->setStyleSheet(QStringLiteral("background:#E0E0E0;"));
 
-    iconLabel(this, QStringLiteral(":/icons/window-history.png"), twips(240, 2490, 270, 270));
-    iconLabel(this, QStringLiteral(":/icons/window-details.png"), twips(3190, 2480, 240, 240));
+    iconLabel(client, QStringLiteral(":/icons/window-history.png"), twips(240, 2490, 270, 270));
+    iconLabel(client, QStringLiteral(":/icons/window-details.png"), twips(3190, 2480, 240, 240));
 
-    const auto makeLink = [this](const QString& name, const QString& text, const QRect& at) {
-        auto* label = new LinkLabel(text, this);
+    const auto makeLink = [client](const QString& name, const QString& text, const QRect& at) {
+        auto* label = new LinkLabel(text, client);
         label->setObjectName(name);
         label->setGeometry(at);
         label->setFont(songTi());
@@ -295,6 +295,7 @@ void PopNotice::startSlideOut(bool dropTopmost) {
         windowHandle()->setFlag(Qt::WindowStaysOnTopHint, false);
     else
         setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    ToolWindowHints::moveAndCloseOnly(this);
 }
 
 void PopNotice::openNotice() {
@@ -361,6 +362,7 @@ void PopNotice::showEvent(QShowEvent* event) {
     // A notice is no task of its own: no taskbar button, no pager entry; and it takes
     // no focus while it rises.
     ToolWindowHints::skipTaskbarAndPager(this);
+    ToolWindowHints::moveAndCloseOnly(this);
     ToolWindowHints::takesFocus(this, false);
     // The window appears without activation, so the first check runs right after
     // showing; a later activation (the user clicks it) checks again.

@@ -257,14 +257,15 @@ e2e_popup_rests_bottom_right() {
 
 # e2e_popup_kind_problems WINDOW [TOLERATED...]: what differs from the pop-up as
 # designed, one line each (nothing when all is well): a utility window of fixed size,
-# kept off the taskbar and the pager, with a close button but no minimise or maximise
-# (in its Motif hints, and in the actions the window manager allows where it lists
-# them), and not the active window. What a window manager decides whatever the window
-# asks may be tolerated: "wm-state" (it keeps only its own states in _NET_WM_STATE, as
-# wlroots does for XWayland), "wm-minimise" (it offers minimise on every utility
-# window, as openbox does).
+# kept off the taskbar and the pager, framed by nothing of the window manager's (it
+# draws its own title bar with a close button only), allowing close but neither
+# minimise nor maximise (in its Motif hints, and in the actions the window manager
+# allows where it lists them), and not the active window. What a window manager
+# decides whatever the window asks may be tolerated: "wm-state" (it keeps only its own
+# states in _NET_WM_STATE, as wlroots does for XWayland), "wm-minimise" (openbox lists
+# minimise for every utility window, for its window menu; there is no button for it).
 e2e_popup_kind_problems() {
-    local w=$1 type state flags functions decorations actions hints min max active a
+    local w=$1 type state flags functions decorations extents actions hints min max active a
     local tolerated=" ${*:2} "
     type=$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)
     [[ $type == *_NET_WM_WINDOW_TYPE_UTILITY* ]] || echo "not a utility window ($type)"
@@ -285,6 +286,8 @@ e2e_popup_kind_problems() {
         (((flags & 2) && !(decorations & 1) && !(decorations & 96))) ||
             echo "Motif decorations $decorations (flags $flags): no minimise or maximise button wanted"
     fi
+    extents=$(xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/^[^=]*= *//p')
+    [[ -z $extents || $extents == "0, 0, 0, 0" ]] || echo "the window manager frames it ($extents)"
     actions=$(xprop -id "$w" _NET_WM_ALLOWED_ACTIONS 2>/dev/null)
     if [[ $actions == *_NET_WM_ACTION_* ]]; then
         for a in MINIMIZE MAXIMIZE_HORZ MAXIMIZE_VERT RESIZE; do

@@ -36,7 +36,7 @@ e2e_never 4 "the pop-up took the focus from the typing window" eval '! active_is
 e2e_check "the pop-up is kept above other windows" eval '[[ $(xprop -id "$popup" _NET_WM_STATE) == *_NET_WM_STATE_ABOVE* ]]'
 e2e_eventually 15 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup"
 e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
-# A fixed tool window off the taskbar (openbox offers minimise whatever the hints ask).
+# A fixed tool window off the taskbar, framed by its own title bar.
 e2e_check_popup_kind "$popup" wm-minimise
 
 # Two more polls: the same notice again, then the empty one.

@@ -53,6 +53,21 @@ void skipTaskbarAndPager(QWidget* window) {
     xcb_flush(connection);
 }
 
+void moveAndCloseOnly(QWidget* window) {
+    xcb_connection_t* connection = X11Window::connection();
+    const xcb_window_t id = X11Window::of(window);
+    if (connection == nullptr || id == 0)
+        return;
+    const xcb_atom_t motif = atom(connection, "_MOTIF_WM_HINTS");
+    if (motif == XCB_ATOM_NONE)
+        return;
+    // Flags: functions and decorations given. Functions: move (4) and close (32).
+    // Decorations: none.
+    const quint32 hints[5] = {1 | 2, 4 | 32, 0, 0, 0};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, motif, motif, 32, 5, hints);
+    xcb_flush(connection);
+}
+
 void takesFocus(QWidget* window, bool takes) {
     xcb_connection_t* connection = X11Window::connection();
     const xcb_window_t id = X11Window::of(window);
