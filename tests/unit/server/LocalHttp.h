@@ -98,7 +98,6 @@ public:
         ::close(m_listener);
     }
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-    qint64 sent() const { return m_sent; }
     // Holds the calling (interface) thread for a while once the body pours, as a busy
     // interface would.
     void busyOnceFlowing(int ms) {
@@ -168,12 +167,6 @@ private:
     }
     qint64 m_start = 0;
 };
-
-inline quint16 deadPort() {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort(); // free again once s is gone
-}
 
 inline std::unique_ptr<Settings> settingsFor(Prompt& prompt, const QString& dir, const QString& webApi,
                                              const QString& interfaceServer, const QString& notice) {

@@ -59,6 +59,11 @@ private Q_SLOTS:
         QVERIFY(!kit.news->CheckNewNotice());
         service.replies = {LocalReply(200, notice("Spring <Songs> = new", "http://h/n/2"))};
         QVERIFY(kit.news->CheckNewNotice());
+        // Only a notice without both title and address means nothing new.
+        for (const QByteArray& alone : {notice("a", " "), notice(" ", "http://h/b")}) {
+            service.replies = {LocalReply(200, alone)};
+            QVERIFY(kit.news->CheckNewNotice());
+        }
     }
 
     // A history that cannot be read (another program holds it) is no proof of a new notice.
@@ -86,49 +91,30 @@ private Q_SLOTS:
         QCOMPARE(kit.field("Title"), QString("a"));
     }
 
-    // Only a notice without both title and address means nothing new.
-    void titleOrAddressAloneIsANotice() {
-        LocalHttp service({LocalReply(200, notice("a", " ")), LocalReply(200, notice(" ", "http://h/b"))});
-        NewsKit kit(service.base() + "/notice");
-        QVERIFY(kit.news->CheckNewNotice());
-        QVERIFY(kit.news->CheckNewNotice());
-    }
-
-    void nothingNewOrFailedDropsTheDocument_data() {
-        QTest::addColumn<LocalReply>("reply");
-        QTest::newRow("empty notice") << LocalReply(200, notice("  ", ""));
-        QTest::newRow("malformed XML") << LocalReply(200, notice("a", "b").chopped(8));
-        QTest::newRow("404 with a notice") << LocalReply(404, notice("a", "b"));
-        QTest::newRow("never answers") << LocalReply(200, {}, {}, true);
-        QTest::newRow("over 1 MiB") << LocalReply(200, notice("a", "b", QString(1024 * 1024, 'x')), {}, false, false);
-    }
+    // Nothing new, or a failing service, drops the document held so far. Each cause of
+    // failure is said once (the address without its query), and once when the service
+    // answers again, even with nothing new.
     void nothingNewOrFailedDropsTheDocument() {
-        QFETCH(LocalReply, reply);
-        LocalHttp service({reply});
+        LocalHttp service({LocalReply(503), LocalReply(503), LocalReply(200, "<Root"),
+                           LocalReply(200, notice("  ", "")), LocalReply(200, notice("", "")),
+                           LocalReply(404, notice("a", "b")), LocalReply(200, {}, {}, true),
+                           LocalReply(200, notice("a", "b", QString(1024 * 1024, 'x')), {}, false, false)});
         NewsKit kit(service.base() + "/notice");
         kit.http.setTimeoutMs(300);
-        auto stale = std::make_unique<pugi::xml_document>();
-        stale->load_string("<Root><Notice><Title>old</Title></Notice></Root>");
-        kit.news->SetCurrentNoticeDoc(std::move(stale));
-        QVERIFY(!kit.news->CheckNewNotice());
-        QVERIFY(!kit.news->CurrentNoticeDoc());
-        QCOMPARE(service.requests.size(), 1);
-        QVERIFY(kit.prompt.calls.isEmpty());
-    }
-
-    // A failing notice service leaves one warning per cause (the address without its
-    // query), and one when it answers again, even with nothing new.
-    void failuresAreLoggedOncePerCause() {
-        LocalHttp service({LocalReply(503), LocalReply(503), LocalReply(200, "<Root"), LocalReply(200, notice("", "")),
-                           LocalReply(200, notice("", "")), LocalReply(404)});
-        NewsKit kit(service.base() + "/notice");
         LogLines log("vantobel.net");
-        for (int poll = 0; poll < 6; ++poll)
+        for (int poll = 0; poll < 8; ++poll) {
+            auto stale = std::make_unique<pugi::xml_document>();
+            stale->load_string("<Root><Notice><Title>old</Title></Notice></Root>");
+            kit.news->SetCurrentNoticeDoc(std::move(stale));
             QVERIFY(!kit.news->CheckNewNotice());
-        QCOMPARE(service.requests.size(), 6);
+            QVERIFY2(!kit.news->CurrentNoticeDoc(), qPrintable(QString::number(poll)));
+        }
+        QCOMPARE(service.requests.size(), 8);
+        QVERIFY(kit.prompt.calls.isEmpty());
         const QString failing = "the notice service at " + service.base() + "/notice fails: ";
-        QCOMPARE(log.lines, QStringList({failing + "HTTP 503", failing + "an answer that is not XML",
-                                         "the notice service answers again", failing + "HTTP 404"}));
+        QCOMPARE(log.lines,
+                 QStringList({failing + "HTTP 503", failing + "an answer that is not XML",
+                              "the notice service answers again", failing + "HTTP 404", failing + "no answer"}));
     }
 };
 
