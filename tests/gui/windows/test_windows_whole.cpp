@@ -130,21 +130,17 @@ std::optional<TextPlace> placeOf(const QWidget* w) {
         }
         return p;
     }
-    if (auto* box = qobject_cast<const QCheckBox*>(w)) {
-        QStyleOptionButton opt;
-        opt.initFrom(box);
-        opt.text = box->text();
-        p.room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, box);
-        p.need = QSize(fm.horizontalAdvance(box->text()), fm.height());
-        return p;
-    }
-    if (auto* button = qobject_cast<const QPushButton*>(w)) {
+    if (auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        const bool check = qobject_cast<const QCheckBox*>(w) != nullptr;
+        if (!check && qobject_cast<const QPushButton*>(w) == nullptr)
+            return std::nullopt;
         QStyleOptionButton opt;
         opt.initFrom(button);
         opt.text = button->text();
-        p.room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
+        p.room = button->style()->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+                                                 &opt, button);
         p.need = QSize(fm.horizontalAdvance(button->text()), fm.height());
-        p.align = Qt::AlignCenter;
+        p.align = check ? p.align : Qt::AlignCenter;
         return p;
     }
     if (auto* list = qobject_cast<const QComboBox*>(w)) {
@@ -251,47 +247,33 @@ private Q_SLOTS:
         QVERIFY(qApp->styleSheet().contains(QStringLiteral("QPushButton")));
     }
 
-    void noTextIsCut() {
-        Windows windows;
-        QStringList faults;
-        for (QWidget* w : std::as_const(windows.open)) {
-            faults << cutTexts(w);
-            // The skin colours, it does not change the windows' 12-pixel face.
-            for (QWidget* child : w->findChildren<QWidget*>()) {
-                if (child->isVisible() && placeOf(child) && child->font().pixelSize() != 12)
-                    faults << describe(child) + QStringLiteral(": font ") + child->font().toString();
-            }
-            // Pictures drawn for the screen's density, not magnified from a smaller one.
-            for (QLabel* label : w->findChildren<QLabel*>()) {
-                const QPixmap picture = label->pixmap();
-                if (!picture.isNull() && picture.devicePixelRatio() < label->devicePixelRatioF())
-                    faults << describe(label) + QStringLiteral(": picture at %1x").arg(picture.devicePixelRatio());
-            }
-        }
-        // The tray's looks hold pictures for a 22-pixel icon at the screen's density.
-        const int trayPixels = qCeil(22 * qApp->devicePixelRatio());
-        for (TrayIconState state : {TrayIconState::Normal, TrayIconState::Unread, TrayIconState::Offline}) {
-            const QList<QSize> sizes = TrayIcon::iconFor(state).availableSizes();
-            if (sizes.isEmpty() || std::ranges::max(sizes, {}, &QSize::width).width() < trayPixels)
-                faults << QStringLiteral("tray look %1 has no picture of %2 pixels").arg(int(state)).arg(trayPixels);
-        }
-        report(faults);
-    }
-
-    void keyboardAndScreenReaderReachEverything() {
+    void everyWindowIsWhole() {
         Windows windows;
         QStringList faults;
         for (QWidget* window : std::as_const(windows.open)) {
+            faults << cutTexts(window);
             QSet<QWidget*> wanted;
             QStringList names;
             for (QWidget* w : window->findChildren<QWidget*>()) {
-                if (!w->isVisible() || !w->isEnabled() || !isInput(w))
+                if (!w->isVisible())
+                    continue;
+                // The skin colours, it does not change the windows' 12-pixel face.
+                if (placeOf(w) && w->font().pixelSize() != 12)
+                    faults << describe(w) + QStringLiteral(": font ") + w->font().toString();
+                // Pictures drawn for the screen's density, not magnified from a smaller one.
+                if (auto* label = qobject_cast<QLabel*>(w);
+                    label && !label->pixmap().isNull() &&
+                    label->pixmap().devicePixelRatio() < label->devicePixelRatioF())
+                    faults << describe(label) +
+                                  QStringLiteral(": picture at %1x").arg(label->pixmap().devicePixelRatio());
+                if (!w->isEnabled() || !isInput(w))
                     continue;
                 wanted.insert(w);
                 QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
                 QString name = a ? a->text(QAccessible::Name) : QString();
                 // A list whose name is its value is named by the label that labels it.
-                if (auto* list = qobject_cast<QComboBox*>(w); a && list && name == list->currentText()) {
+                auto* list = qobject_cast<QComboBox*>(w);
+                if (a && list && name == list->currentText()) {
                     const auto labels = a->relations(QAccessible::Label);
                     name = labels.isEmpty() ? name : labels.first().first->text(QAccessible::Name);
                 }
@@ -300,7 +282,7 @@ private Q_SLOTS:
                 else if (names.contains(name))
                     faults << describe(w) + QStringLiteral(": accessible name \"%1\" not unique").arg(name);
                 names << name;
-                if (auto* list = qobject_cast<QComboBox*>(w); list && name == list->currentText())
+                if (list && name == list->currentText())
                     faults << describe(w) + QStringLiteral(": named by its value");
                 if (clickableLabel(w) && (!a || a->role() != QAccessible::Link))
                     faults << describe(w) + QStringLiteral(": clickable but not a link to a screen reader");
@@ -323,16 +305,19 @@ private Q_SLOTS:
             if (qobject_cast<MessageBox*>(window) && !anchorReached)
                 faults << QStringLiteral("no entry of the message box reached with Tab");
         }
-        report(faults);
-    }
-
-private:
-    static void report(const QStringList& faults) {
-        for (const QString& fault : faults)
+        // The tray's looks hold pictures for a 22-pixel icon at the screen's density.
+        const int trayPixels = qCeil(22 * qApp->devicePixelRatio());
+        for (TrayIconState state : {TrayIconState::Normal, TrayIconState::Unread, TrayIconState::Offline}) {
+            const QList<QSize> sizes = TrayIcon::iconFor(state).availableSizes();
+            if (sizes.isEmpty() || std::ranges::max(sizes, {}, &QSize::width).width() < trayPixels)
+                faults << QStringLiteral("tray look %1 has no picture of %2 pixels").arg(int(state)).arg(trayPixels);
+        }
+        for (const QString& fault : std::as_const(faults))
             qWarning("%s", qPrintable(fault));
         QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("%1 faults").arg(faults.size())));
     }
 
+private:
     SkinEngine m_engine; // lives for the run, like the tray's
 };
 
