@@ -36,13 +36,10 @@ struct Rig {
     RecordingPrompt prompt;
     FakeTrayHost trayHost;
     FixedInstPath instPaths;
-    ScriptedLink link;
-    QStringList& linkCalls = link.calls; // topic and command
-    QList<int>& linkAnswers = link.answers;
+    ScriptedLink link; // topic and command
     QStringList signedOpened;
     QStringList plainOpened;
     RecordingExit exiting;
-    QList<int>& exits = exiting.codes;
     PlayerControl player{state, launcher, link, [](const QString&) { return QStringLiteral("2.1.0.57"); }};
     SiblingLauncher siblings{state, instPaths, launcher, prompt, [this](const QString& u) { plainOpened << u; }};
     std::unique_ptr<SysLoad> host;
@@ -50,19 +47,11 @@ struct Rig {
     QString sysIni() const { return home.path() + "/Users/All Users/Sys.ini"; }
 
     Rig() {
-        const auto address = [] { return QStringLiteral("http://home.example/manage"); };
-        const WebHomeLinks web{address, [this](const QString& u) { signedOpened << u; },
+        const WebHomeLinks web{[] { return QStringLiteral("http://home.example/manage"); },
+                               [this](const QString& u) { signedOpened << u; },
                                [this](const QString& u) { plainOpened << u; }};
-        host = std::make_unique<SysLoad>(SysLoadDeps{.state = state,
-                                                     .player = player,
-                                                     .siblings = siblings,
-                                                     .prompt = prompt,
-                                                     .trayHost = trayHost,
-                                                     .web = web,
-                                                     .sysIni = sysIni(),
-                                                     .skinFolder = home.path() + "/Skin/",
-                                                     .exit = exiting,
-                                                     .startConnectionWatch = [] {}});
+        host = std::make_unique<SysLoad>(SysLoadDeps{state, player, siblings, prompt, trayHost, web, sysIni(),
+                                                     home.path() + "/Skin/", exiting, [] {}});
     }
 };
 
@@ -170,7 +159,7 @@ private Q_SLOTS:
         QVERIFY(late.isVisible());
         QVERIFY(late.toolTip().contains(QStringLiteral("（离线）")));
         Q_EMIT late.activated(QSystemTrayIcon::Trigger);
-        QCOMPARE(rig.linkCalls.size(), 1);
+        QCOMPARE(rig.link.calls.size(), 1);
 
         // An XEmbed tray at start: nothing to say, an icon at once, and no menu handed
         // over (the program pops it up itself on a right click).
@@ -183,28 +172,18 @@ private Q_SLOTS:
         QTest::qWait(100);
         QCOMPARE(warnings.lines.size(), 2);
         qunsetenv("VANTOBEL_TRAY_TICK_MS");
-    }
 
-    // The watch sets the look every few minutes; the platform icon changes only when the
-    // look does (a new icon each time would leave a new entry in Qt's pixmap cache).
-    void iconLookIsSetOnlyWhenItChanges() {
-        Rig rig;
-        rig.trayHost.present = true;
-        rig.host->Load({});
-        QSystemTrayIcon& icon = rig.host->trayIcon().systemTrayIcon();
-        const auto looksLike = [&icon](TrayIconState state) {
-            return icon.icon().pixmap(16).toImage() == TrayIcon::iconFor(state).pixmap(16).toImage();
-        };
-        const TrayIconState order[] = {TrayIconState::Unread, TrayIconState::Normal, TrayIconState::Offline};
-        for (const TrayIconState state : order) {
-            rig.host->setIconState(state);
-            QVERIFY(looksLike(state));
-            const qint64 key = icon.icon().cacheKey();
-            rig.host->setIconState(state);
-            rig.host->setIconState(state);
-            QCOMPARE(icon.icon().cacheKey(), key);
+        // The watch sets the look every few minutes; the platform icon changes only when
+        // the look does (a new icon each time would leave a new entry in Qt's pixmap cache).
+        QSystemTrayIcon& shown = served.host->trayIcon().systemTrayIcon();
+        for (const TrayIconState state : {TrayIconState::Unread, TrayIconState::Normal, TrayIconState::Offline}) {
+            served.host->setIconState(state);
+            QCOMPARE(shown.icon().pixmap(16).toImage(), TrayIcon::iconFor(state).pixmap(16).toImage());
+            const qint64 key = shown.icon().cacheKey();
+            served.host->setIconState(state);
+            served.host->setIconState(state);
+            QCOMPARE(shown.icon().cacheKey(), key);
         }
-        QVERIFY(icon.toolTip().contains(QStringLiteral("（离线）")));
     }
 
     void webHomeIsSignedOnlyWithTheParentsData() {
@@ -220,7 +199,7 @@ private Q_SLOTS:
         QCOMPARE(rig.plainOpened.size(), 2);
     }
 
-    void exitItemAsksFirst() {
+    void quitting() {
         Rig rig;
         rig.state.PlayerType = QStringLiteral("ParentPlayer");
         rig.host->Load({});
@@ -229,42 +208,33 @@ private Q_SLOTS:
         const PromptCall& c = rig.prompt.calls.at(0);
         QCOMPARE(c.text, QStringLiteral("您确定要退出播放器并完全关闭程序吗？\r\n\r\n"
                                         "这可能会错过《Brightsprout培养计划》广播消息！"));
-        QCOMPARE(c.title, QStringLiteral("退出程序？"));
-        QVERIFY(c.icon == PromptIcon::Question && c.buttons == PromptButtons::YesNo);
+        QVERIFY(c.title == "退出程序？" && c.icon == PromptIcon::Question && c.buttons == PromptButtons::YesNo);
         // No: the tray runs on and the player is told nothing.
-        QVERIFY(rig.linkCalls.isEmpty() && rig.exits.isEmpty() && rig.host->trayIcon().isShown());
+        QVERIFY(rig.link.calls.isEmpty() && rig.exiting.codes.isEmpty() && rig.host->trayIcon().isShown());
         QCOMPARE(readFile(rig.sysIni()), QByteArray("<unreadable>"));
 
         // Yes, with the player not running: it is told (not started), the tray quits.
-        rig.linkAnswers = {VbError::NoApplicationResponded};
+        rig.link.answers = {VbError::NoApplicationResponded};
         rig.host->trayMenu().close()->trigger();
-        QCOMPARE(rig.linkCalls, QStringList{kPlayerTopic + "/Exit"});
-        QVERIFY(rig.launcher.started.isEmpty());
-        QCOMPARE(rig.exits, QList<int>{1});
-        QVERIFY(!rig.host->trayIcon().isShown());
+        QCOMPARE(rig.link.calls, QStringList{kPlayerTopic + "/Exit"});
+        QVERIFY(rig.launcher.started.isEmpty() && !rig.host->trayIcon().isShown());
         QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=ParentPlayer\r\n"));
-    }
-
-    void quitSequenceEnteredAgain() {
-        Rig rig;
-        rig.host->Load({});
-        QWidget other;
-        other.show();
-        // "/exit": no question, the player is not told, every window closes.
+        // The quit sequence entered again does nothing more.
         rig.host->LinkExecute(QStringLiteral("/exit"));
-        QVERIFY(rig.prompt.calls.isEmpty() && rig.linkCalls.isEmpty() && !other.isVisible());
-        QCOMPARE(rig.exits, QList<int>{1});
-        QCOMPARE(readFile(rig.sysIni()), QByteArray("TrayDefaultType=\r\n"));
         rig.host->QuitTray();
         rig.host->close();
-        QCOMPARE(rig.exits, QList<int>{1});
+        QCOMPARE(rig.exiting.codes, QList<int>{1});
 
-        // Sys.ini cannot be written (its folder is a file): the tray quits all the same.
+        // "/exit" asks nothing, tells the player nothing and closes every window; it quits
+        // even when Sys.ini cannot be written (its folder is a file).
         Rig blocked;
         QFile(blocked.home.path() + "/Users").open(QIODevice::WriteOnly);
         blocked.host->Load({});
+        QWidget other;
+        other.show();
         blocked.host->LinkExecute(QStringLiteral("/exit"));
-        QCOMPARE(blocked.exits, QList<int>{1});
+        QVERIFY(blocked.prompt.calls.isEmpty() && blocked.link.calls.isEmpty() && !other.isVisible());
+        QCOMPARE(blocked.exiting.codes, QList<int>{1});
 
         // The session ends under the event loop: the player is remembered, nothing more happens.
         Rig session;
@@ -273,7 +243,7 @@ private Q_SLOTS:
         session.host->SessionEnded();
         session.host->QuitTray();
         QCOMPARE(readFile(session.sysIni()), QByteArray("TrayDefaultType=BabyPlayer\r\n"));
-        QVERIFY(session.exits.isEmpty() && !session.host->trayIcon().isShown());
+        QVERIFY(session.exiting.codes.isEmpty() && !session.host->trayIcon().isShown());
     }
 };
 
