@@ -5,7 +5,9 @@
 // libFuzzer for `make fuzz`, and with replay_main.cpp to replay its corpus in CTest.
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +70,14 @@ inline bool isValidUtf16(const QString& s) {
             return false;
     }
     return true;
+}
+
+// A file for the harnesses that write one for every input: in memory where there is
+// such a folder.
+inline QString fuzzScratchFile(const QString& name) {
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/vt-fuzz-XXXXXX")
+                                                                       : QString());
+    return dir.filePath(name);
 }
 
 [[noreturn]] inline void fuzzFail(const char* file, int line, const char* what, const QString& detail) {

@@ -7,9 +7,6 @@
 #include "FuzzSupport.h"
 #include "TrayState.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
 namespace {
 
 // Split written independently of QString::split: left to right, without overlap.
@@ -35,10 +32,7 @@ void fill(UserRecord& record, const QString& prefix) {
 }
 
 QString sysIniPath() {
-    // In memory where there is such a folder: the file is written for every "/tray" input.
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/vt-fuzz-XXXXXX")
-                                                                       : QString());
-    return dir.filePath(QStringLiteral("Users/All Users/Sys.ini"));
+    return fuzzScratchFile(QStringLiteral("Users/All Users/Sys.ini"));
 }
 
 void checkStart(const QString& commandText, const QString& playerKind) {

@@ -5,17 +5,12 @@
 #include "FileOperate.h"
 #include "FuzzSupport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 namespace {
 
 QString scratchFile() {
-    // In memory where there is such a folder: the file is written for every input.
-    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/vt-fuzz-XXXXXX")
-                                                                       : QString());
-    return dir.filePath(QStringLiteral("lines.txt"));
+    return fuzzScratchFile(QStringLiteral("lines.txt"));
 }
 
 QString withoutLineBreaks(QString s) {

@@ -2,42 +2,36 @@
 // target once, so that the committed corpora run in the normal test suite.
 #include "FuzzSupport.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
-
-namespace fs = std::filesystem;
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 int main(int argc, char** argv) {
-    std::vector<fs::path> inputs;
+    QStringList inputs;
     for (int i = 1; i < argc; ++i) {
-        const fs::path arg(argv[i]);
-        if (fs::is_directory(arg)) {
-            for (const auto& entry : fs::directory_iterator(arg))
-                if (entry.is_regular_file())
-                    inputs.push_back(entry.path());
-        } else {
-            inputs.push_back(arg);
-        }
+        const QString arg = QFile::decodeName(argv[i]);
+        if (!QFileInfo(arg).isDir())
+            inputs << arg;
+        for (QDirIterator it(arg, QDir::Files); it.hasNext();)
+            inputs << it.next();
     }
-    std::sort(inputs.begin(), inputs.end());
+    inputs.sort();
     // An empty or missing corpus would pass without testing anything.
-    if (inputs.empty()) {
+    if (inputs.isEmpty()) {
         std::fprintf(stderr, "replay: no inputs\n");
         return 1;
     }
-    for (const fs::path& path : inputs) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
+    for (const QString& path : std::as_const(inputs)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "replay: cannot read %s\n", qPrintable(path));
             return 1;
         }
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::fprintf(stderr, "replay: %s\n", path.filename().c_str());
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        const QByteArray bytes = file.readAll();
+        std::fprintf(stderr, "replay: %s\n", qPrintable(QFileInfo(path).fileName()));
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     }
-    std::fprintf(stderr, "replay: %zu inputs passed\n", inputs.size());
+    std::fprintf(stderr, "replay: %lld inputs passed\n", qlonglong(inputs.size()));
     return 0;
 }
