@@ -8,14 +8,18 @@ void PopMotion::start(qint64 screenWidthTw, qint64 screenHeightTw, qint64 window
 
 void PopMotion::followShown(qint64 shownTopTw, qint64 screenHeightTw, qint64 windowHeightTw) {
     const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;
-    if (m_state == Rising && m_top - shownTopTw >= 2 * kStepTwips && shownTopTw > target)
+    if (m_state != Rising)
+        return;
+    const qint64 off = m_top - shownTopTw;
+    if (m_resting ? qAbs(off) >= 2 * kStepTwips : off >= 2 * kStepTwips && shownTopTw > target)
         m_top = shownTopTw;
 }
 
 PopMotion::Step PopMotion::tick(qint64 screenHeightTw, qint64 windowHeightTw) {
     if (m_state == Rising) {
         const qint64 target = screenHeightTw - windowHeightTw - kBottomMarginTwips;
-        if (target < m_top) {
+        m_resting = target >= m_top;
+        if (!m_resting) {
             m_top -= kStepTwips;
             return Step::Moved;
         }

@@ -20,7 +20,11 @@ public:
     // display shows at least two steps above its own place rises on from there, rather
     // than spending its first steps where nothing moves. Smaller differences (a frame
     // measured a pixel off) are left alone, and so is a window above its resting place.
+    // Once at rest, a window shown elsewhere was put there by the user (by its title
+    // bar): it stays where it is put, and rises again from there when put lower.
     void followShown(qint64 shownTopTw, qint64 screenHeightTw, qint64 windowHeightTw);
+    // Risen and still: moves from now on are the user's.
+    bool resting() const { return m_resting; }
 
     int state() const { return m_state; }
     qint64 leftTw() const { return m_left; }
@@ -28,6 +32,7 @@ public:
 
 private:
     int m_state = Rising;
+    bool m_resting = false;
     qint64 m_left = 0;
     qint64 m_top = 0;
 };

@@ -213,9 +213,13 @@ void PopNotice::moveTick() {
     resumeNext(lcPopup, "move the pop-up", [this] {
         const QRect screen = screenRect();
         const qint64 screenTw = qint64(screen.height()) * kTwipsPerPixel;
-        if (isVisible())
+        if (isVisible()) {
+            // Put elsewhere by the user once at rest, it keeps the place it was put at.
+            if (m_motion.resting() && qAbs(frameGeometry().x() - framePlace().x()) >= 2)
+                m_heldLeft = frameGeometry().x() - screen.x();
             m_motion.followShown(qint64(frameGeometry().top() - screen.y()) * kTwipsPerPixel, screenTw,
                                  windowHeightTwips());
+        }
         const PopMotion::Step step = m_motion.tick(screenTw, windowHeightTwips());
         if (step == PopMotion::Step::Moved) {
             applyPosition();
@@ -267,7 +271,8 @@ QPoint PopNotice::framePlace() const {
     const QRect screen = screenRect();
     // The frame is known only once the window manager has framed the window, so the
     // right edge is taken afresh on every move.
-    const int left = qMax(0, screen.width() - frameGeometry().width());
+    const int right = qMax(0, screen.width() - frameGeometry().width());
+    const int left = m_heldLeft ? qBound(0, *m_heldLeft, right) : right;
     return {screen.x() + left, screen.y() + int(m_motion.topTw() / kTwipsPerPixel)};
 }
 

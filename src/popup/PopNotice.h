@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class Clock;
 class HistoryTable;
@@ -101,7 +102,8 @@ private:
     PopRules::PopSettings m_popSettings;
     qint64 m_shownSeconds = 0;
     bool m_closingByCode = false;
-    bool m_started = false; // the load is over and the timers run
+    bool m_started = false;        // the load is over and the timers run
+    std::optional<int> m_heldLeft; // where the user put it, from the screen's left
     QString m_noticeUrl;
     QString m_noticeSNo;
     QString m_noticeType;

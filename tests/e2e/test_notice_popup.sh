@@ -38,6 +38,12 @@ e2e_eventually 15 "the pop-up to rest at the bottom right" e2e_popup_rests_botto
 e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
 # A fixed tool window off the taskbar, framed by its own title bar.
 e2e_check_popup_kind "$popup" wm-minimise
+# Its title bar moves it, as a frame's would, and it stays where it is put.
+read -r x y _ <<<"$(e2e_window_geometry "$popup")"
+xdotool mousemove $((x + 60)) $((y + 8)) mousedown 1 sleep 0.3 mousemove $((x - 40)) $((y - 92)) sleep 0.3 mouseup 1
+moved() { read -r nx ny _ <<<"$(e2e_window_geometry "$popup")"; ((nx <= x - 80 && ny <= y - 80)); }
+e2e_eventually 5 "a drag on the title bar to move the pop-up" moved
+e2e_never 2 "the moved pop-up went back" eval '! moved'
 
 # Two more polls: the same notice again, then the empty one.
 e2e_eventually 30 "two more notice polls" eval '(($(e2e_notice_requests) >= 3))'

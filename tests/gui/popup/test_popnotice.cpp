@@ -368,6 +368,13 @@ private Q_SLOTS:
             QCOMPARE(last - motion.topTw(), 30);
         QVERIFY(motion.topTw() <= target && motion.topTw() > target - 30);
         QCOMPARE(motion.tick(screenH, windowH), PopMotion::Step::Still); // stays at rest
+        // At rest the user's move holds: put higher it stays, put lower it rises again.
+        motion.followShown(target - 600, screenH, windowH);
+        QCOMPARE(motion.tick(screenH, windowH), PopMotion::Step::Still);
+        QCOMPARE(motion.topTw(), target - 600);
+        motion.followShown(target + 600, screenH, windowH);
+        QCOMPARE(motion.tick(screenH, windowH), PopMotion::Step::Moved);
+        QCOMPARE(motion.topTw(), target + 570);
         motion.sink();
         while (motion.tick(screenH, windowH) == PopMotion::Step::Moved) {
         }
