@@ -37,11 +37,8 @@ public:
                               O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         if (fd < 0)
             return false;
-        const QByteArray chunk(512, 'f');
+        // Byte by byte, so that no partly written chunk leaves a tail free.
         ssize_t n = 0;
-        while ((n = ::write(fd, chunk.constData(), size_t(chunk.size()))) > 0) {
-        }
-        // A partly written chunk leaves a tail; take it byte by byte.
         while ((n = ::write(fd, "f", 1)) > 0) {
         }
         const bool full = n < 0 && errno == ENOSPC;

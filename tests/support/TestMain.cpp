@@ -1,11 +1,8 @@
 // The main of the unit and widget test executables: `unit_tests test_texts [Qt Test
-// arguments]` runs one test file's class, `unit_tests someTestFunction` the classes
-// that have it, and with neither every class runs in turn.
+// arguments]` runs one test file's class; without a name every class runs in turn.
 #include "TestMain.h"
 
 #include <QTest>
-
-#include <algorithm>
 
 #ifdef VT_TEST_GUI
 #include <QApplication>
@@ -20,20 +17,17 @@ int main(int argc, char** argv) {
 #else
     QCoreApplication app(argc, argv);
 #endif
-    // The first argument names a test file, a test function, or neither (an option).
+    // The first argument names a test file, or is already one of Qt Test's options.
     const QString wanted = argc > 1 && argv[1][0] != '-' ? QString::fromLocal8Bit(argv[1]) : QString();
-    const auto& all = testClasses();
-    const bool fileNamed = std::any_of(all.begin(), all.end(), [&](const TestClass& t) { return t.name == wanted; });
+    std::vector<char*> args{argv[0]};
+    for (int i = wanted.isEmpty() ? 1 : 2; i < argc; ++i)
+        args.push_back(argv[i]);
     bool found = false;
     int failed = 0;
-    for (const TestClass& test : all) {
-        if (fileNamed ? test.name != wanted
-                      : !wanted.isEmpty() && test.meta->indexOfMethod(QByteArray(wanted.toLatin1() + "()")) < 0)
+    for (const TestClass& test : testClasses()) {
+        if (!wanted.isEmpty() && test.name != wanted)
             continue;
         found = true;
-        std::vector<char*> args{argv[0]};
-        for (int i = fileNamed ? 2 : 1; i < argc; ++i)
-            args.push_back(argv[i]);
         const std::unique_ptr<QObject> object = test.make();
         failed += QTest::qExec(object.get(), int(args.size()), args.data()) != 0;
     }

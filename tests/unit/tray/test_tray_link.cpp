@@ -1,7 +1,6 @@
 // The tray's decisions that need no desktop: the execute handler, the player
 // commands and start, the version text, the single-instance gate, the tooltip record,
 // the sibling programs and the skin choice.
-#include "AnsiCodePage.h"
 #include "Fakes.h"
 #include "LinkExecute.h"
 #include "LinkProtocol.h"
