@@ -5,6 +5,7 @@
 #include "TerminationSignals.h"
 
 #include "Fakes.h"
+#include "TestFiles.h"
 #include "TestMain.h"
 
 #include <QDesktopServices>
@@ -64,20 +65,15 @@ private Q_SLOTS:
         TempProgramHome home;
         QtProcessLauncher launcher;
         const QString script = home.path() + "/fake player";
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/started.txt\"\n");
-        f.close();
+        QVERIFY(writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$(dirname \"$0\")/started.txt\"\n"));
         QVERIFY(!launcher.startDetached(script, {})); // not executable yet
-        QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY(!launcher.startDetached(home.path(), {}));
 
         // The parameter string stays one argument, spaces and separators included.
         QVERIFY(launcher.startDetached(script, {QStringLiteral("/U|||a b|||宝宝")}));
-        QFile out(home.path() + "/started.txt");
-        QTRY_VERIFY_WITH_TIMEOUT(out.size() > 0, 10000);
-        QVERIFY(out.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(out.readAll()), QStringLiteral("1\n/U|||a b|||宝宝\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(home.path() + "/started.txt"), QString("1\n/U|||a b|||宝宝\n").toUtf8(),
+                                  10000);
     }
 
     void terminationSignalsReachTheEventLoop() {

@@ -9,6 +9,7 @@
 #include "HttpGet.h"
 #include "LogLines.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "TrayState.h"
 
 #include <QFile>
@@ -170,15 +171,12 @@ private:
 
 inline std::unique_ptr<Settings> settingsFor(Prompt& prompt, const QString& dir, const QString& webApi,
                                              const QString& interfaceServer, const QString& notice) {
-    QFile f(dir + "/Settings.xml");
-    f.open(QIODevice::WriteOnly);
-    f.write(QStringLiteral(R"(<Root><Server><WebApi url="%1"/><InterfaceUserServer url="%2"/></Server>)"
-                           R"(<News><Notice url="%3"/></News></Root>)")
-                .arg(webApi, interfaceServer, notice)
-                .toUtf8());
-    f.close();
+    writeFile(dir + "/Settings.xml", QStringLiteral(R"(<Root><Server><WebApi url="%1"/><InterfaceUserServer url="%2"/>)"
+                                                    R"(</Server><News><Notice url="%3"/></News></Root>)")
+                                         .arg(webApi, interfaceServer, notice)
+                                         .toUtf8());
     auto settings = std::make_unique<Settings>(prompt);
-    settings->LoadSettingsFrom(f.fileName());
+    settings->LoadSettingsFrom(dir + "/Settings.xml");
     return settings;
 }
 
@@ -195,9 +193,5 @@ struct ApiKit {
     explicit ApiKit(const QString& webApi, const QString& interfaceServer = {})
         : settings(settingsFor(prompt, home.path(), webApi, interfaceServer, {})) {
         api = std::make_unique<ApiMold>(*settings, http, opener, clock, prompt, state);
-    }
-    void user(const QString& name, const QString& secret) {
-        state.ParentUser.Field[1] = name;
-        state.ActiveUserField3 = secret;
     }
 };

@@ -1,22 +1,16 @@
 #include "Fakes.h"
 #include "Settings.h"
+#include "TestFiles.h"
 #include "TestMain.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 namespace {
 QByteArray readData(const char* name) {
-    QFile f(QStringLiteral(VT_TEST_DATA_DIR "/server/") + name);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return readFile(QStringLiteral(VT_TEST_DATA_DIR "/server/") + name);
 }
 void writeSettings(const QString& home, const QByteArray& bytes) {
-    QDir().mkpath(home + "/Bin");
-    QFile f(home + "/Bin/Settings.xml");
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
+    QVERIFY(writeFile(home + "/Bin/Settings.xml", bytes));
 }
 } // namespace
 

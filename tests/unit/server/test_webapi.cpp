@@ -145,7 +145,8 @@ private Q_SLOTS:
     void addressShapeAndDigestChain() {
         LocalHttp key({LocalReply(200, "x|||AB|||CD")});
         ApiKit kit(key.base() + "/api/key", "http://127.0.0.1:8765");
-        kit.user("a&b", " secret ");
+        kit.state.ParentUser.Field[1] = "a&b";
+        kit.state.ActiveUserField3 = " secret ";
         kit.api->GoWebLogin("   "); // no target: said, and nothing is fetched or opened
         QCOMPARE(kit.prompt.calls.size(), 1);
         QCOMPARE(kit.prompt.calls[0].text, QString("Err.参数错误！"));
