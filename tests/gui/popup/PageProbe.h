@@ -19,16 +19,19 @@
 #include <thread>
 #include <unistd.h>
 
-// A FIFO watched from a thread: a reader that opens it would block until a writer
+// Local files a page must never read: a red picture at a plain path and a FIFO
+// watched from a thread. A reader that opens the FIFO would block until a writer
 // comes, so the watcher comes at once (a writer can open only while a reader waits),
-// writes a few bytes, and counts it. The test thus fails instead of hanging.
-class FifoWatch {
+// writes a few bytes, and counts it: the test thus fails instead of hanging.
+class LocalBait {
 public:
-    explicit FifoWatch(const QString& path) : m_path(path), m_native(QFile::encodeName(path)) {
-        m_made = ::mkfifo(m_native.constData(), 0600) == 0;
-        m_thread = std::thread([this] {
+    LocalBait() {
+        QImage red(100, 100, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        m_ready = ::mkfifo(QFile::encodeName(fifoPath()).constData(), 0600) == 0 && red.save(redPath());
+        m_watch = std::thread([this, fifo = QFile::encodeName(fifoPath())] {
             while (!m_stop) {
-                const int fd = ::open(m_native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
                 if (fd >= 0) {
                     ++m_opened;
                     [[maybe_unused]] const auto n = ::write(fd, "GIF89a", 6);
@@ -38,44 +41,26 @@ public:
             }
         });
     }
-    ~FifoWatch() {
+    ~LocalBait() {
         m_stop = true;
-        m_thread.join();
+        m_watch.join();
     }
-    FifoWatch(const FifoWatch&) = delete;
-    FifoWatch& operator=(const FifoWatch&) = delete;
+    LocalBait(const LocalBait&) = delete;
+    LocalBait& operator=(const LocalBait&) = delete;
 
-    bool made() const { return m_made; }
-    QString path() const { return m_path; }
-    int opened() const { return m_opened; }
-
-private:
-    QString m_path;
-    QByteArray m_native;
-    bool m_made = false;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_opened{0};
-    std::thread m_thread;
-};
-
-// Local files a page must never read: a red picture at a plain path and a watched FIFO.
-class LocalBait {
-public:
-    LocalBait() : m_fifo(m_dir.filePath("fifo")) {
-        QImage red(100, 100, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        m_ready = m_fifo.made() && red.save(redPath());
-    }
     bool ready() const { return m_ready; }
     QString redPath() const { return m_dir.filePath("red.png"); }
+    QString fifoPath() const { return m_dir.filePath("fifo"); }
     // An <img> of each, the FIFO first.
-    QString images() const { return "<img src=\"" + m_fifo.path() + "\"><img src=\"" + redPath() + "\">"; }
-    int fifoOpened() const { return m_fifo.opened(); }
+    QString images() const { return "<img src=\"" + fifoPath() + "\"><img src=\"" + redPath() + "\">"; }
+    int fifoOpened() const { return m_opened; }
 
 private:
     QTemporaryDir m_dir;
-    FifoWatch m_fifo;
     bool m_ready = false;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_opened{0};
+    std::thread m_watch;
 };
 
 inline bool hasColour(const QImage& image, const QColor& colour) {

@@ -25,7 +25,6 @@
 #include <QStyleOption>
 #include <QTextBrowser>
 #include <QtTest>
-#include <pugixml.hpp>
 
 namespace {
 
@@ -53,16 +52,12 @@ struct Windows : WindowKit {
     QList<QPointer<QWidget>> open;
 
     Windows() {
-        const QString title = QString(19, QChar(u'囍')); // the widest title shown whole
-        auto doc = std::make_unique<pugi::xml_document>();
-        doc->load_string(QStringLiteral("<Root><Notice><Title>%1</Title><Url>http://n.example/1</Url>"
-                                        "<Pic>http://p.example/1.png</Pic><Brief>%2</Brief><TypeStr>公告</TypeStr>"
-                                        "</Notice></Root>")
-                             .arg(title, QString(120, QChar(u'长')))
-                             .toUtf8()
-                             .constData());
+        // The widest title shown whole, and a brief longer than the window.
+        const Notice notice{QString(19, QChar(u'囍')), QStringLiteral("http://n.example/1"),
+                            QStringLiteral("http://p.example/1.png"), QString(120, QChar(u'长')),
+                            QStringLiteral("公告")};
         const auto screen = [] { return QRect(0, 0, 1280, 800); };
-        open << new PopNotice({settings, history, utils, urls, clock, &picture, {}, screen}, noticeFromDocument(*doc));
+        open << new PopNotice({settings, history, utils, urls, clock, &picture, {}, screen}, notice);
 
         for (int i = 1; i <= 25; ++i) {
             clock.advanceSecs(1);
