@@ -127,10 +127,8 @@ private Q_SLOTS:
     void loadShowsAndRecordsTheNotice() {
         PopKit kit;
         NoticeText n{QStringLiteral("  It's <b>new</b> and longer than nineteen  "),
-                     QStringLiteral("http://notice.example/?q='1'"),
-                     QStringLiteral("  "),
-                     QStringLiteral("it's\rsecond ") + QString(300, QChar(u'长')),
-                     QStringLiteral("O'Type")};
+                     QStringLiteral("http://notice.example/?q='1'"), QStringLiteral("  "),
+                     QStringLiteral("it's\rsecond ") + QString(300, QChar(u'长')), QStringLiteral("O'Type")};
         std::unique_ptr<PopNotice> pop(kit.open(n));
         const QString safeTitle = SysPublicCls::SafeRequest(n.title, 1, 0);
         QCOMPARE(pop->findChild<ToolTitleBar*>()->caption(), QStringLiteral("O'Type"));
