@@ -82,6 +82,7 @@ private Q_SLOTS:
             {SysPublicCls::UrlHost(u"http://h:8080/a/b"_s), u"h:8080"_s},
             // Two word runs joined by a dot, anywhere in the text.
             {SysPublicCls::IsUrl(u"see readme.txt"_s), true},
+            {SysPublicCls::IsUrl(u"localhost"_s), false},
             {SysPublicCls::UrlStrValue(u"h?xid=5&id=6"_s, u"id"_s, u"&"_s), u"x5"_s},
             {SysPublicCls::UrlStrValue(u"h?Name=ABC"_s, u"name"_s, u"&"_s), u"abc"_s},
             {SysPublicCls::IsSelfWeb(u"https://our.com/x"_s, u"our.com"_s, u"HTTPS"_s), true},
