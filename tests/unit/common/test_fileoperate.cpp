@@ -269,17 +269,17 @@ private Q_SLOTS:
         // The file manager is asked with the absolute path; its refusal and a missing file show.
         RecordingFileManager manager;
         CsFileProperties shower(&manager);
-        writeFile(path("song.mp3"), "x");
-        QCOMPARE(QList<int>({shower.ShowFilePath(0, path("song.mp3")), shower.FindShowProperties(path("song.mp3"))}),
-                 QList<int>({0, CsFileProperties::kShowDone}));
-        using View = FileManager::View;
-        const QList<QPair<QString, View>> asked{{path("song.mp3"), View::Folder}, {path("song.mp3"), View::Properties}};
-        QCOMPARE(manager.shown, asked);
+        const QString song = path("song.mp3");
+        writeFile(song, "x");
+        QList<int> results{shower.ShowFilePath(0, song), shower.FindShowProperties(song)};
         manager.accept = false;
-        QCOMPARE(shower.FindShowProperties(path("song.mp3")), CsFileProperties::kShowNoFileManager);
-        QCOMPARE(shower.ShowFilePath(0, path("gone.mp3")), CsFileProperties::kShowFileNotFound);
-        QCOMPARE(manager.shown.size(), 3);
-        QCOMPARE(CsFileProperties().ShowFilePath(0, path("song.mp3")), CsFileProperties::kShowNoFileManager);
+        results << shower.FindShowProperties(song) << shower.ShowFilePath(0, path("gone.mp3"))
+                << CsFileProperties().ShowFilePath(0, song);
+        QCOMPARE(results, QList<int>({0, CsFileProperties::kShowDone, CsFileProperties::kShowNoFileManager,
+                                      CsFileProperties::kShowFileNotFound, CsFileProperties::kShowNoFileManager}));
+        using View = FileManager::View;
+        QCOMPARE(manager.shown, (QList<QPair<QString, View>>{
+                                    {song, View::Folder}, {song, View::Properties}, {song, View::Properties}}));
     }
 };
 
