@@ -1,8 +1,7 @@
 #include "LinuxConnectionProbe.h"
+#include "TestFiles.h"
 #include "TestMain.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,10 +23,7 @@ QByteArray v6(const QByteArray& dest, const char* prefix, const char* flags, con
 struct Net {
     QTemporaryDir dir;
     void write(const QString& relative, const QByteArray& data) const {
-        QDir().mkpath(QFileInfo(dir.path() + '/' + relative).path());
-        QFile f(dir.path() + '/' + relative);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
+        QVERIFY(writeFile(dir.path() + '/' + relative, data));
     }
     void link(const QString& name, const QByteArray& state, const QByteArray& flags = "0x1003") const {
         write("sys/" + name + "/operstate", state + '\n');
