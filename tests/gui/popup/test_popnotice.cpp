@@ -25,13 +25,14 @@
 
 namespace {
 
-struct NoticeText {
-    QString title = QStringLiteral("本周育儿小贴士");
-    QString url = QStringLiteral("http://notice.example/n/7");
-    QString pic;
-    QString brief = QStringLiteral("宝宝睡前听一首儿歌。");
-    QString type = QStringLiteral("公告");
-};
+// A notice of the given kind (none when empty) as the tests mostly use it.
+Notice notice(const QString& type = QStringLiteral("公告")) {
+    return {QStringLiteral("本周育儿小贴士"),
+            QStringLiteral("http://notice.example/n/7"),
+            {},
+            QStringLiteral("宝宝睡前听一首儿歌。"),
+            type};
+}
 
 class FakePictures : public NoticePictureSource {
 public:
@@ -52,11 +53,11 @@ struct PopKit : WindowKit {
 
     PopKit() { random.push(0.5f); } // every random digit is 5
 
-    PopNotice* open(const NoticeText& n = {}) {
+    PopNotice* open(const Notice& n = notice()) {
         auto doc = std::make_unique<pugi::xml_document>();
         pugi::xml_node notice = doc->append_child("Root").append_child("Notice");
         const QList<QPair<const char*, QString>> fields{
-            {"Title", n.title}, {"Url", n.url}, {"Pic", n.pic}, {"Brief", n.brief}, {"TypeStr", n.type}};
+            {"Title", n.title}, {"Url", n.url}, {"Pic", n.picture}, {"Brief", n.brief}, {"TypeStr", n.type}};
         for (const auto& [name, value] : fields)
             notice.append_child(name).text().set(value.toUtf8().constData());
         const auto historyLink = [this] { ++messageBoxShown; };
@@ -64,7 +65,7 @@ struct PopKit : WindowKit {
         return new PopNotice({settings, history, utils, urls, clock, &pictures, historyLink, screen},
                              noticeFromDocument(*doc));
     }
-    QPointer<PopNotice> shown(const NoticeText& n = {}) {
+    QPointer<PopNotice> shown(const Notice& n = notice()) {
         QPointer<PopNotice> pop = open(n);
         pop->show();
         QTest::qWait(20);
@@ -126,9 +127,9 @@ class TestPopNotice : public QObject {
 private Q_SLOTS:
     void loadShowsAndRecordsTheNotice() {
         PopKit kit;
-        NoticeText n{QStringLiteral("  It's <b>new</b> and longer than nineteen  "),
-                     QStringLiteral("http://notice.example/?q='1'"), QStringLiteral("  "),
-                     QStringLiteral("it's\rsecond ") + QString(300, QChar(u'长')), QStringLiteral("O'Type")};
+        Notice n{QStringLiteral("  It's <b>new</b> and longer than nineteen  "),
+                 QStringLiteral("http://notice.example/?q='1'"), QStringLiteral("  "),
+                 QStringLiteral("it's\rsecond ") + QString(300, QChar(u'长')), QStringLiteral("O'Type")};
         std::unique_ptr<PopNotice> pop(kit.open(n));
         const QString safeTitle = SysPublicCls::SafeRequest(n.title, 1, 0);
         QCOMPARE(pop->findChild<ToolTitleBar*>()->caption(), QStringLiteral("O'Type"));
@@ -145,8 +146,7 @@ private Q_SLOTS:
                           {"O'Type", safeTitle, n.url, n.brief.left(200), "2009-03-05 14:05:06", pop->noticeSNo(), "0"})
                           .join('|'));
 
-        NoticeText untyped;
-        untyped.type.clear();
+        Notice untyped = notice({});
         untyped.title = QString(19, QChar(u'题')); // shown whole
         kit.random.push(0.1f);
         std::unique_ptr<PopNotice> plain(kit.open(untyped));
@@ -158,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(iconKeys(*plain), iconKeys(*pop));
 
         // A brief of a megabyte is shown cut, not laid out whole.
-        NoticeText huge;
+        Notice huge = notice();
         huge.brief = QString(NoticeFields::kBrief, 'b') + QString(1'000'000, QChar(u'尾'));
         kit.random.push(0.2f);
         std::unique_ptr<PopNotice> big(kit.open(huge));
@@ -189,8 +189,7 @@ private Q_SLOTS:
             for (const QPointer<QWidget>& p : pops)
                 deletedWhileLoading = deletedWhileLoading || p.isNull();
         };
-        NoticeText other;
-        other.type.clear();
+        const Notice other = notice({});
 
         // The store cannot be made: its box waits until the pop-up is whole.
         {
@@ -259,8 +258,7 @@ private Q_SLOTS:
             const bool later = c.key == "AllMessagePeaceful";
             if (!later)
                 kit.set(c.key, c.value);
-            NoticeText n;
-            n.type = c.type;
+            const Notice n = notice(c.type);
             QPointer<PopNotice> pop = kit.shown(n);
             if (later && pop) {
                 kit.set(c.key, c.value);
@@ -292,8 +290,7 @@ private Q_SLOTS:
                 kit.set("PopAutoClose_" + suffix, own ? c.autoClose : (c.autoClose == "1" ? "0" : "1"));
                 kit.set("PopAutoCloseTime_" + suffix, own ? c.minutes : "1");
             }
-            NoticeText n;
-            n.type = c.type;
+            const Notice n = notice(c.type);
             std::unique_ptr<PopNotice> pop(kit.open(n));
             // Only a window that closes by itself counts its seconds.
             QCOMPARE(pop->isCounting(), c.sinksAfter != 0);
@@ -314,7 +311,7 @@ private Q_SLOTS:
     // received). "查看详细" on an address that is no web address reads it, opens nothing.
     void clicks() {
         PopKit kit;
-        NoticeText n;
+        Notice n = notice();
         n.url = QStringLiteral("http://notice.example/a\" href=\"http://evil.example/");
         QPointer<PopNotice> pop = kit.shown(n);
         QTest::mouseClick(pop->findChild<QLabel*>("Label2"), Qt::RightButton);
@@ -389,8 +386,8 @@ private Q_SLOTS:
         PopKit kit;
         LocalBait bait;
         QVERIFY(bait.ready());
-        NoticeText n;
-        n.pic = bait.redPath();
+        Notice n = notice();
+        n.picture = bait.redPath();
         n.brief = bait.images() + "text";
         QPointer<PopNotice> local = kit.shown(n);
         const QImage shown = local->grab().toImage();
@@ -402,7 +399,7 @@ private Q_SLOTS:
         QImage red(100, 100, QImage::Format_RGB32);
         red.fill(Qt::red);
         kit.pictures.answer = red;
-        n.pic = QStringLiteral("http://pic.example/a b.png");
+        n.picture = QStringLiteral("http://pic.example/a b.png");
         // Every form of image name, drawn at scale 1 and 2: at 2 Qt looks on disk for
         // "<name>@2x.<ext>" unless the name lives in its in-memory resource tree.
         n.brief = QStringLiteral("<img src=\"rel.png\"><img src='/tmp/x.jpg'><img><img src=\"http://h/p.gif\">"
@@ -446,7 +443,7 @@ private Q_SLOTS:
         };
         PopKit kit;
         for (const auto& [brief, shown] : rows) {
-            NoticeText n;
+            Notice n = notice();
             n.brief = QString::fromUtf8(brief);
             const std::unique_ptr<PopNotice> pop(kit.open(n));
             QCOMPARE(pop->findChild<NoticeBrowser*>()->toPlainText().trimmed(), QString::fromUtf8(shown));
