@@ -25,9 +25,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The format first (seconds), then every test (failing on any that skips: a skipped
-# guard checks nothing), then the unit and widget tests again under the sanitizers.
-test: format-check build
+# The format first (seconds), the build, clang-tidy over src/ (it reads the build's
+# compile commands), then every test (failing on any that skips: a skipped guard
+# checks nothing), then the unit and widget tests again under the sanitizers.
+test: format-check build tidy
 	@scripts/run-tests.sh $(BUILD_DIR) $(JOBS)
 	@$(MAKE) sanitize
 

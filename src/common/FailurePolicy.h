@@ -45,12 +45,12 @@ template <typename F> int jumpToHandler(LogCategory category, const char* step, 
 // stays inside it, so no failure reaches Qt's event loop. A handler that takes
 // none of the signal's arguments is called without them.
 template <typename F> auto trapped(LogCategory category, const char* step, F handler) {
+    // The choice is made here rather than inside resumeNext's lambda: clang 14 would
+    // compile the branch not taken there.
     return [category, step, handler = std::move(handler)](const auto&... args) {
-        resumeNext(category, step, [&] {
-            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
-                handler(args...);
-            else
-                handler();
-        });
+        if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+            resumeNext(category, step, [&] { handler(args...); });
+        else
+            resumeNext(category, step, [&] { handler(); });
     };
 }

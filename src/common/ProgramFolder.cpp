@@ -17,7 +17,7 @@ QString programPath(const QString& relative) {
 }
 
 QString writableRoot() {
-    const QString folder = programFolder();
+    QString folder = programFolder();
     const QFileInfo users(folder + QLatin1String("/Users"));
     const bool usable = users.exists() ? (users.isDir() && users.isWritable()) : QFileInfo(folder).isWritable();
     if (usable)

@@ -195,7 +195,7 @@ QDateTime toDateTime(const QVariant& v) {
         static const char* const kForms[] = {"yyyy-M-d H:m:s", "yyyy-M-d H:m", "yyyy-M-d",      "yyyy/M/d H:m:s",
                                              "yyyy/M/d H:m",   "yyyy/M/d",     "yyyy-M-dTH:m:s"};
         for (const char* form : kForms) {
-            const QDateTime dt = QDateTime::fromString(s, QLatin1String(form));
+            QDateTime dt = QDateTime::fromString(s, QLatin1String(form));
             if (dt.isValid())
                 return dt;
         }

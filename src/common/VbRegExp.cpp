@@ -123,24 +123,24 @@ qsizetype bracedQuantifierAt(const QString& p, qsizetype i) {
 
 } // namespace
 
-QString toPcre(const QString& p) {
+QString toPcre(const QString& ecmaPattern) {
     // ECMAScript's "." excludes the four line terminators; PCRE2's only LF by default.
     static const QString kDot = QStringLiteral("[^\\n\\r\\x{2028}\\x{2029}]");
     QString out;
-    out.reserve(p.size() + 16);
+    out.reserve(ecmaPattern.size() + 16);
     bool inClass = false;
     bool classStart = false;         // just after "[" or "[^"
     bool lastWasClassEscape = false; // inside a class, the previous item was \w, \d, \s...
     // Outside a class: what came last may take a quantifier. PCRE2 itself refuses one after
     // an assertion or "|"; what it would take and ECMAScript not is tracked here.
     bool repeatable = false;
-    const qsizetype n = p.size();
+    const qsizetype n = ecmaPattern.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = p.at(i);
+        const QChar c = ecmaPattern.at(i);
         if (c == QLatin1Char('\\') && i + 1 < n) {
             qsizetype used = 0;
-            out += escapeAt(p, i, inClass, used);
-            lastWasClassEscape = inClass && isClassEscapeLetter(p.at(i + 1));
+            out += escapeAt(ecmaPattern, i, inClass, used);
+            lastWasClassEscape = inClass && isClassEscapeLetter(ecmaPattern.at(i + 1));
             repeatable = true;
             i += used - 1;
             classStart = false;
@@ -163,8 +163,8 @@ QString toPcre(const QString& p) {
             } else if (c == QLatin1Char('[')) {
                 out += QStringLiteral("\\["); // literal here; PCRE2 would read "[:" as a POSIX class
             } else if (c == QLatin1Char('-')) {
-                const bool nextIsClassEscape =
-                    i + 2 < n && p.at(i + 1) == QLatin1Char('\\') && isClassEscapeLetter(p.at(i + 2));
+                const bool nextIsClassEscape = i + 2 < n && ecmaPattern.at(i + 1) == QLatin1Char('\\') &&
+                                               isClassEscapeLetter(ecmaPattern.at(i + 2));
                 out += (lastWasClassEscape || nextIsClassEscape) ? QStringLiteral("\\-") : QStringLiteral("-");
             } else {
                 out += c;
@@ -172,15 +172,15 @@ QString toPcre(const QString& p) {
             lastWasClassEscape = false;
             continue;
         }
-        const qsizetype braced = c == QLatin1Char('{') ? bracedQuantifierAt(p, i) : 0;
+        const qsizetype braced = c == QLatin1Char('{') ? bracedQuantifierAt(ecmaPattern, i) : 0;
         if (c == QLatin1Char('*') || c == QLatin1Char('+') || c == QLatin1Char('?') || braced > 0) {
             // ECMAScript has one quantifier per atom, optionally lazy: "a++", "a*+" (PCRE2's
             // possessive forms), "a**" and a quantifier after nothing are errors there.
             if (!repeatable)
                 reject(QStringLiteral("nothing to repeat at offset %1").arg(i));
-            out += braced > 0 ? p.mid(i, braced) : QString(c);
+            out += braced > 0 ? ecmaPattern.mid(i, braced) : QString(c);
             i += braced > 0 ? braced - 1 : 0;
-            if (i + 1 < n && p.at(i + 1) == QLatin1Char('?')) {
+            if (i + 1 < n && ecmaPattern.at(i + 1) == QLatin1Char('?')) {
                 out += QLatin1Char('?');
                 ++i;
             }
@@ -193,18 +193,18 @@ QString toPcre(const QString& p) {
             classStart = true;
             lastWasClassEscape = false;
             out += c;
-            if (i + 1 < n && p.at(i + 1) == QLatin1Char('^')) {
+            if (i + 1 < n && ecmaPattern.at(i + 1) == QLatin1Char('^')) {
                 out += QLatin1Char('^');
                 ++i;
             }
         } else if (c == QLatin1Char('(')) {
             // Only (?:...), (?=...) and (?!...); PCRE2's options, atomic groups, lookbehinds,
             // names, comments and verbs do not exist in ECMAScript.
-            if (i + 1 < n && p.at(i + 1) == QLatin1Char('?')) {
-                const QChar kind = i + 2 < n ? p.at(i + 2) : QChar();
+            if (i + 1 < n && ecmaPattern.at(i + 1) == QLatin1Char('?')) {
+                const QChar kind = i + 2 < n ? ecmaPattern.at(i + 2) : QChar();
                 if (kind != QLatin1Char(':') && kind != QLatin1Char('=') && kind != QLatin1Char('!'))
                     reject(QStringLiteral("invalid group at offset %1").arg(i));
-                out += p.mid(i, 3);
+                out += ecmaPattern.mid(i, 3);
                 i += 2;
             } else {
                 out += c;

@@ -246,9 +246,10 @@ void SysSettings::save() {
             writes.append({PopSettingKeys::autoCloseTime(row->suffix), minutesText(row->minutes)});
         }
         int failedWrites = 0;
-        for (const auto& [key, value] : writes) {
+        for (const auto& write : writes) {
             bool stored = false;
-            resumeNext(lcWindow, "write a setting", [&] { stored = m_deps.settings.WriteSetting(kTable, key, value); });
+            resumeNext(lcWindow, "write a setting",
+                       [&] { stored = m_deps.settings.WriteSetting(kTable, write.first, write.second); });
             if (!stored)
                 ++failedWrites;
         }
