@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "NoticeFields.h"
 #include "Seams.h"
+#include "SystemSeams.h"
 #include "TrayState.h"
 #include "UserBabyLoginMode.h"
 
@@ -36,7 +37,8 @@ struct BoxHome {
     UserBabyLoginMode user{state};
     SilentPrompt prompt;
     NoUrls urls;
-    LocalConn conn{user, prompt};
+    SystemClock clock;
+    LocalConn conn{user, prompt, clock};
     HistoryTable history{conn};
 
     BoxHome() {

@@ -5,6 +5,7 @@
 #include "HistoryTable.h"
 #include "LocalConn.h"
 #include "Seams.h"
+#include "SystemSeams.h"
 #include "TrayState.h"
 #include "UserBabyLoginMode.h"
 
@@ -29,7 +30,8 @@ struct BenchHome {
     TrayState state;
     UserBabyLoginMode user{state};
     SilentPrompt prompt;
-    LocalConn conn{user, prompt};
+    SystemClock clock;
+    LocalConn conn{user, prompt, clock};
     HistoryTable history{conn};
     std::map<int, bool> filled;
 

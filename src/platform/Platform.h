@@ -8,6 +8,7 @@ class AutoRunStore;
 class Clock;
 class ConnectionProbe;
 class FileManager;
+class FileVersionReader;
 class InstPathStore;
 class InstanceLock;
 class MemoryRelease;
@@ -37,6 +38,7 @@ struct Platform {
     FileManager* fileManager = nullptr;
     ProgramExit* exit = nullptr;
     MemoryRelease* memory = nullptr;
+    FileVersionReader* versions = nullptr;
 };
 
 // Owns the real implementations. complete() gives back what it was handed with every

@@ -137,3 +137,11 @@ public:
     virtual ~MemoryRelease() = default;
     virtual void releaseFreeMemory() = 0;
 };
+
+// Reads the version a program file carries.
+class FileVersionReader {
+public:
+    virtual ~FileVersionReader() = default;
+    // The file's FileVersion text ("" when it has none).
+    virtual QString fileVersion(const QString& path) = 0;
+};

@@ -6,7 +6,6 @@
 #include "ProgramFolder.h"
 #include "Seams.h"
 #include "SysPublicCls.h"
-#include "SystemSeams.h"
 #include "UserBabyLoginMode.h"
 
 #include <QCoreApplication>
@@ -105,9 +104,6 @@ int prepare(sqlite3* db, const QString& sql, const QVariantList& params, Stateme
 }
 
 } // namespace
-
-LocalConn::LocalConn(const UserBabyLoginMode& user, Prompt& prompt)
-    : m_user(user), m_prompt(prompt), m_ownClock(std::make_unique<SystemClock>()), m_clock(*m_ownClock) {}
 
 LocalConn::LocalConn(const UserBabyLoginMode& user, Prompt& prompt, const Clock& clock)
     : m_user(user), m_prompt(prompt), m_clock(clock) {}

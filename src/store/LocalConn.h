@@ -25,7 +25,6 @@ struct sqlite3;
 // the first time this happens in a run.
 class LocalConn {
 public:
-    LocalConn(const UserBabyLoginMode& user, Prompt& prompt);
     // The clock names the file of a damaged database that is moved aside.
     LocalConn(const UserBabyLoginMode& user, Prompt& prompt, const Clock& clock);
     ~LocalConn();
@@ -70,7 +69,6 @@ private:
 
     const UserBabyLoginMode& m_user;
     Prompt& m_prompt;
-    std::unique_ptr<Clock> m_ownClock;
     const Clock& m_clock;
     bool m_toldDamaged = false;
     bool m_loggedDamaged = false;

@@ -3,7 +3,6 @@
 #include "ApiMold.h"
 #include "AppIdentity.h"
 #include "ConnectionWatch.h"
-#include "CsFileProperties.h"
 #include "FailurePolicy.h"
 #include "HistoryTable.h"
 #include "HttpGet.h"
@@ -90,11 +89,7 @@ TrayProgram::TrayProgram(QStringList argumentsWithoutProgram, const Platform& re
     m->history = std::make_unique<HistoryTable>(*m->conn);
     m->softSettings = std::make_unique<SettingsTable>(*m->conn);
     m->news = std::make_unique<WebNews>(*m->settings, m->http, *m->history, m->state);
-    m->player = std::make_unique<PlayerControl>(m->state, *os.launcher, *os.link, [](const QString& path) {
-        CsFileProperties properties;
-        properties.FindFileInfo(path);
-        return properties.FileVersion();
-    });
+    m->player = std::make_unique<PlayerControl>(m->state, *os.launcher, *os.link, *os.versions);
     m->siblings = std::make_unique<SiblingLauncher>(m->state, *os.instPaths, *os.launcher, *os.prompt,
                                                     [this](const QString& address) { m->api->OpenUrl(address); });
 }
@@ -137,10 +132,7 @@ bool TrayProgram::Main() {
     m->publicCls = std::make_unique<SysPublicCls>(*os.clock, *os.random);
 
     if (!SysPublicCls::IsBlank(m->state.CommandLine)) {
-        StartupGate gate;
-        gate.tryAcquire = [this] { return m->os.instance->tryAcquire(); };
-        gate.forward = [this](const QString& command) { return m->player->ForwardToRunningTray(command); };
-        gate.pause = [] { QThread::msleep(200); };
+        const StartupGate gate{.instance = *os.instance, .player = *m->player, .pause = [] { QThread::msleep(200); }};
         // This copy never builds its host: it leaves no icon and does not write Sys.ini
         // over the running tray's remembered player.
         if (!gate.claimOrForward(window ? commandText + QStringLiteral("|||") : m->state.CommandLine))

@@ -19,8 +19,8 @@ QString executable(const QString& name) {
 } // namespace
 
 PlayerControl::PlayerControl(TrayState& state, ProcessLauncher& launcher, PlayerLinkClient& link,
-                             FileVersionReader fileVersion)
-    : m_state(state), m_launcher(launcher), m_link(link), m_fileVersion(std::move(fileVersion)) {}
+                             FileVersionReader& versions)
+    : m_state(state), m_launcher(launcher), m_link(link), m_versions(versions) {}
 
 QString PlayerControl::playerProgram() {
     return executable(QStringLiteral("VantobelPlay"));
@@ -90,7 +90,7 @@ QString PlayerControl::versionText(const QString& fileVersion) {
 
 QString PlayerControl::PlayerVersion() const {
     QString fileVersion;
-    resumeNext(lcLink, "read the player's version", [&] { fileVersion = m_fileVersion(playerProgram()); });
+    resumeNext(lcLink, "read the player's version", [&] { fileVersion = m_versions.fileVersion(playerProgram()); });
     return versionText(fileVersion);
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class FileVersionReader;
 class PlayerLinkClient;
 class ProcessLauncher;
 class TrayState;
@@ -12,10 +13,7 @@ class TrayState;
 // the update start.
 class PlayerControl {
 public:
-    // The FileVersion text of a program file ("" when it has none).
-    using FileVersionReader = std::function<QString(const QString& path)>;
-
-    PlayerControl(TrayState& state, ProcessLauncher& launcher, PlayerLinkClient& link, FileVersionReader fileVersion);
+    PlayerControl(TrayState& state, ProcessLauncher& launcher, PlayerLinkClient& link, FileVersionReader& versions);
 
     // Called after the player program was started because it did not answer;
     // hides the window the main-window reference names.
@@ -52,6 +50,6 @@ private:
     TrayState& m_state;
     ProcessLauncher& m_launcher;
     PlayerLinkClient& m_link;
-    FileVersionReader m_fileVersion;
+    FileVersionReader& m_versions;
     std::function<void()> m_hideMainWindow;
 };

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <deque>
 #include <functional>
+#include <stdexcept>
 
 class FixedClock : public Clock {
 public:
@@ -106,6 +107,19 @@ public:
     }
     QStringList calls;
     QList<int> answers;
+};
+
+// Every file carries version; the last path asked for is kept. A null version is a
+// file that cannot be read.
+class ScriptedVersion : public FileVersionReader {
+public:
+    explicit ScriptedVersion(QString v = {}) : version(std::move(v)) {}
+    QString fileVersion(const QString& path) override {
+        asked = path;
+        return version.isNull() ? throw std::runtime_error("unreadable") : version;
+    }
+    QString version;
+    QString asked;
 };
 
 // Every sibling program is recorded at path.

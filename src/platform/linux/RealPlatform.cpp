@@ -1,5 +1,6 @@
 #include "Platform.h"
 
+#include "CsFileProperties.h"
 #include "DesktopUrlOpener.h"
 #include "FreeMemory.h"
 #include "FreedesktopFileManager.h"
@@ -40,6 +41,16 @@ public:
     void releaseFreeMemory() override { ::releaseFreeMemory(); }
 };
 
+// Linux has no version resource of its own: the program files carry a PE one.
+class PeFileVersion : public FileVersionReader {
+public:
+    QString fileVersion(const QString& path) override {
+        CsFileProperties properties;
+        properties.FindFileInfo(path);
+        return properties.FileVersion();
+    }
+};
+
 } // namespace
 
 RealPlatform::RealPlatform(QString trayExecutable) : m_trayExecutable(std::move(trayExecutable)) {}
@@ -70,5 +81,6 @@ Platform RealPlatform::complete(const Platform& given) {
         .fileManager = fill<FreedesktopFileManager>(given.fileManager),
         .exit = fill<EventLoopExit>(given.exit),
         .memory = fill<HeapRelease>(given.memory),
+        .versions = fill<PeFileVersion>(given.versions),
     };
 }

@@ -59,7 +59,8 @@ struct Rig {
     QStringList signedOpened;
     QStringList plainOpened;
     RecordingExit exiting;
-    PlayerControl player{state, launcher, link, [](const QString&) { return QStringLiteral("2.1.0.57"); }};
+    ScriptedVersion versions{QStringLiteral("2.1.0.57")};
+    PlayerControl player{state, launcher, link, versions};
     SiblingLauncher siblings{state, instPaths, launcher, prompt, [this](const QString& u) { plainOpened << u; }};
     std::unique_ptr<SysLoad> host;
 

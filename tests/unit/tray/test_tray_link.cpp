@@ -97,11 +97,8 @@ private Q_SLOTS:
         RecordingLauncher launcher;
         ScriptedLink link;
         int hidden = 0;
-        QString asked;
-        PlayerControl player(s, launcher, link, [&](const QString& path) {
-            asked = path;
-            return QStringLiteral("3.0.0.12");
-        });
+        ScriptedVersion versions{QStringLiteral("3.0.0.12")};
+        PlayerControl player(s, launcher, link, versions);
         player.setHideMainWindow([&] { ++hidden; });
         s.applyStartCommand(QStringLiteral("/TRAY"), {}); // no Sys.ini: no player type
         QCOMPARE(player.defaultPlayerCommand(), QStringLiteral("/TRAY|||"));
@@ -119,41 +116,43 @@ private Q_SLOTS:
             QStringList({"", "282"}));
 
         QVERIFY(player.RunUpdate());
-        QCOMPARE(asked, home.path() + "/VantobelPlay");
+        QCOMPARE(versions.asked, home.path() + "/VantobelPlay");
         QCOMPARE(launcher.started[1].program, home.path() + "/Update");
         QCOMPARE(launcher.started[1].arguments, QStringList{"3.0.12|||ShowErr"});
         // A player whose version cannot be read still gives the updater a version.
-        PlayerControl broken(s, launcher, link, [](const QString&) -> QString { throw VbError(53); });
-        broken.RunUpdate();
+        versions.version = QString();
+        player.RunUpdate();
         QCOMPARE(launcher.started.last().arguments, QStringList{"0.0.0|||ShowErr"});
         QCOMPARE(PlayerControl::versionText(QStringLiteral("N/A")), QStringLiteral("0.0.0"));
     }
 
     void singleInstanceGate() {
-        QStringList forwarded;
+        TrayState s;
+        RecordingLauncher launcher;
+        ScriptedLink link;
+        ScriptedVersion versions;
+        PlayerControl player(s, launcher, link, versions);
+        struct : InstanceLock {
+            bool tryAcquire() override { return free; }
+            bool free = true;
+        } lock;
         int pauses = 0;
-        QList<int> answers;
-        StartupGate gate;
-        gate.forward = [&](const QString& c) {
-            forwarded << c;
-            return answers.isEmpty() ? VbError::NoApplicationResponded : answers.takeFirst();
-        };
-        gate.pause = [&] { ++pauses; };
-        gate.tryAcquire = [] { return true; };
+        const StartupGate gate{.instance = lock, .player = player, .pause = [&] { ++pauses; }};
         QVERIFY(gate.claimOrForward(QStringLiteral("/u|||x|||")));
-        QVERIFY(forwarded.isEmpty());
+        QVERIFY(link.calls.isEmpty());
 
         // The running tray is still starting: asked again until it listens.
-        gate.tryAcquire = [] { return false; };
-        answers = {282, 282, 0};
+        lock.free = false;
+        link.answers = {282, 282, 0};
         QVERIFY(!gate.claimOrForward(QStringLiteral("/u|||x|||")));
-        QCOMPARE(forwarded, QStringList(3, "/u|||x|||"));
+        QCOMPARE(link.calls, QStringList(3, kTrayTopic + "/u|||x|||"));
         QCOMPARE(pauses, 2);
 
         // Nobody ever answers: a few tries, then this copy ends all the same.
-        forwarded.clear();
+        link.calls.clear();
+        link.answers = QList<int>(10, VbError::NoApplicationResponded);
         QVERIFY(!gate.claimOrForward(QStringLiteral("/u|||x|||")));
-        QCOMPARE(forwarded.size(), gate.attempts);
+        QCOMPARE(link.calls.size(), gate.attempts);
     }
 
     void tooltipsAreCutAt64BytesOnACharacterBoundary() {
