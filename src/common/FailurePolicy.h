@@ -41,16 +41,21 @@ template <typename F> int jumpToHandler(LogCategory category, const char* step, 
     }
 }
 
+// The handler with the signal's arguments, or with none when it takes none. A function
+// template of its own: as a lambda inside trapped() the call without arguments would
+// not depend on the signal, and clang checks it even where it is never made.
+template <typename H, typename... Args> void callHandler(H& handler, const Args&... args) {
+    if constexpr (std::is_invocable_v<H&, const Args&...>)
+        handler(args...);
+    else
+        handler();
+}
+
 // Wraps an event handler for connect(): whatever the handler throws is noted and
 // stays inside it, so no failure reaches Qt's event loop. A handler that takes
 // none of the signal's arguments is called without them.
 template <typename F> auto trapped(LogCategory category, const char* step, F handler) {
-    // The choice is made here rather than inside resumeNext's lambda: clang 14 would
-    // compile the branch not taken there.
     return [category, step, handler = std::move(handler)](const auto&... args) {
-        if constexpr (std::is_invocable_v<F&, decltype(args)...>)
-            resumeNext(category, step, [&] { handler(args...); });
-        else
-            resumeNext(category, step, [&] { handler(); });
+        resumeNext(category, step, [&] { callHandler(handler, args...); });
     };
 }
