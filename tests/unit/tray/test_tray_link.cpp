@@ -153,6 +153,7 @@ private Q_SLOTS:
         link.answers = QList<int>(10, VbError::NoApplicationResponded);
         QVERIFY(!gate.claimOrForward(QStringLiteral("/u|||x|||")));
         QCOMPARE(link.calls.size(), gate.attempts);
+        QCOMPARE(pauses, 2 + gate.attempts - 1); // no wait after the last try
     }
 
     void tooltipsAreCutAt64BytesOnACharacterBoundary() {
