@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -154,48 +155,46 @@ private Q_SLOTS:
     // The folder, copy, move, delete and size helpers, one line per outcome.
     void fileHelpers() {
         writeFile(path("a.txt"), "x");
-        QVERIFY(SysPublicCls::SysFile(path("a.txt")) && !SysPublicCls::SysFile(m_dir.path()));
-        // A level blocked by a file is skipped silently.
-        QCOMPARE(SysPublicCls::SysFilePath(path("a/b//c/")) + SysPublicCls::SysFilePath(path("a.txt/sub/")),
-                 path("a/b//c/") + path("a.txt/sub/"));
-        QVERIFY(QFileInfo(path("a/b/c")).isDir());
-
+        writeFile(path("tree/a"), QByteArray(100, 'a'));
+        writeFile(path("tree/sub/.hidden/c"), QByteArray(5, 'c'));
+        QFile::link(path("tree"), path("tree/sub/loop"));
+        writeFile(path("from/song.mp3"), "song");
+        const auto move = [&](const char* to) {
+            return SysPublicCls::SysMoveFiles(path("from/"), path(to), "song.mp3");
+        };
+        // A level blocked by a file is skipped silently; a missing template makes no folder.
         SysPublicCls::CopyFile(path("missing.db"), path("Users/u1/"), "Info.db");
-        QVERIFY(!QFileInfo::exists(path("Users")));
+        // Moved, already there, another file in the way (the first kept), no folder;
+        // sizes count hidden files and do not follow links.
+        QVariantList got;
+        got << SysPublicCls::SysFile(path("a.txt")) << SysPublicCls::SysFile(m_dir.path())
+            << QString(SysPublicCls::SysFilePath(path("a/b//c/")) + SysPublicCls::SysFilePath(path("a.txt/sub/")))
+            << QFileInfo(path("a/b/c")).isDir() << QFileInfo::exists(path("Users")) << move("to/deep/")
+            << move("to/deep/");
+        writeFile(path("from/song.mp3"), "other");
+        got << move("to/deep/") << readFile(path("to/deep/song.mp3")) << move("from/song.mp3/x/").isValid()
+            << SysPublicCls::FileDel(path("from/song.mp3")) << SysPublicCls::FileDel(path("from/song.mp3"))
+            << SysPublicCls::FileDel(m_dir.path()) << SysPublicCls::FolderSize(path("tree"));
+        QCOMPARE(got, QVariantList({true, false, QString(path("a/b//c/") + path("a.txt/sub/")), true, false, 0, 1, 2,
+                                    QByteArray("song"), false, true, false, false, 105}));
+
         for (const char* bytes : {"template", "newer"}) {
             writeFile(path("t.db"), bytes);
             SysPublicCls::CopyFile(path("t.db"), path("Users/u1/"), "Info.db");
         }
         QCOMPARE(readFile(path("Users/u1/Info.db")), QByteArray("newer"));
-        // A read-only destination is refused and kept; a folder that cannot exist fails.
+        // A read-only destination or picture is refused and kept, never forced.
         QFile::setPermissions(path("Users/u1/Info.db"), QFile::ReadOwner);
-        QCOMPARE(errorOf([&] { SysPublicCls::CopyFile(path("t.db"), path("Users/u1/"), "Info.db"); }), 70);
-        QCOMPARE(errorOf([&] { SysPublicCls::CopyFile(path("t.db"), path("t.db/"), "Info.db"); }), 76);
-
-        // Moved, already there, another file in the way (the first kept), no folder.
-        writeFile(path("from/song.mp3"), "song");
-        const auto move = [&](const char* to) {
-            return SysPublicCls::SysMoveFiles(path("from/"), path(to), "song.mp3");
-        };
-        QCOMPARE(QVariantList({move("to/deep/"), move("to/deep/")}), QVariantList({0, 1}));
-        writeFile(path("from/song.mp3"), "other");
-        QCOMPARE(move("to/deep/"), QVariant(2));
-        QCOMPARE(readFile(path("to/deep/song.mp3")), QByteArray("song"));
-        QVERIFY(!move("from/song.mp3/x/").isValid());
-        QVERIFY(SysPublicCls::FileDel(path("from/song.mp3")) && !SysPublicCls::FileDel(path("from/song.mp3")));
-        QVERIFY(!SysPublicCls::FileDel(m_dir.path()));
-        // Read-only files are not forced.
         QFile::setPermissions(path("to/deep/song.mp3"), QFile::ReadOwner | QFile::ReadGroup);
-        QCOMPARE(errorOf([&] { SysPublicCls::PicDel(path("to/deep/song.mp3")); }), int(VbError::PermissionDenied));
-        QVERIFY(QFileInfo::exists(path("to/deep/song.mp3")));
-
-        // Sizes: hidden files count, links are not followed.
-        writeFile(path("tree/a"), QByteArray(100, 'a'));
-        writeFile(path("tree/sub/.hidden/c"), QByteArray(5, 'c'));
-        QFile::link(path("tree"), path("tree/sub/loop"));
-        QCOMPARE(SysPublicCls::FolderSize(path("tree")), qint64(105));
-        QCOMPARE(errorOf([&] { SysPublicCls::FolderSize(path("nope")); }), int(VbError::PathNotFound));
-        QCOMPARE(errorOf([&] { SysPublicCls::FileSize(path("tree")); }), int(VbError::FileNotFound));
+        const std::pair<std::function<void()>, int> failures[] = {
+            {[&] { SysPublicCls::CopyFile(path("t.db"), path("Users/u1/"), "Info.db"); }, 70},
+            {[&] { SysPublicCls::CopyFile(path("t.db"), path("t.db/"), "Info.db"); }, 76},
+            {[&] { SysPublicCls::PicDel(path("to/deep/song.mp3")); }, VbError::PermissionDenied},
+            {[&] { SysPublicCls::FolderSize(path("nope")); }, VbError::PathNotFound},
+            {[&] { SysPublicCls::FileSize(path("tree")); }, VbError::FileNotFound}};
+        for (const auto& [call, number] : failures)
+            QCOMPARE(errorOf(call), number);
+        QCOMPARE(readFile(path("Users/u1/Info.db")) + readFile(path("to/deep/song.mp3")), QByteArray("newersong"));
 
         // A picture by its name and its first bytes.
         const std::tuple<QString, QByteArray, bool> files[] = {{"x.GIF", "GIF89a...", true},

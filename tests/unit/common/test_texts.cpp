@@ -20,21 +20,14 @@ const QVariant kNull = QVariant::fromValue(nullptr);
 // Just below 1 in single precision, the largest draw the generator can give.
 constexpr float kTop = 0.99999994f;
 
+// QCOMPARE names the failing row by its values.
 void compareRows(std::initializer_list<std::pair<QVariant, QVariant>> rows) {
-    int row = 0;
-    for (const auto& [got, expected] : rows) {
-        ++row;
-        QVERIFY2(
-            got == expected,
-            qPrintable(QStringLiteral("row %1: %2, expected %3").arg(row).arg(got.toString(), expected.toString())));
-    }
+    for (const auto& [got, expected] : rows)
+        QCOMPARE(got, expected);
 }
 void compareErrors(std::initializer_list<std::pair<std::function<void()>, int>> calls) {
-    int row = 0;
-    for (const auto& [call, number] : calls) {
-        ++row;
-        QVERIFY2(errorOf(call) == number, qPrintable(QStringLiteral("row %1").arg(row)));
-    }
+    for (const auto& [call, number] : calls)
+        QCOMPARE(errorOf(call), number);
 }
 } // namespace
 
