@@ -59,50 +59,33 @@ xs_tagged_pids() {
 # xs_stop_pids SECONDS PID...: asks each to end, waits up to SECONDS for all of them,
 # then kills what is left.
 xs_stop_pids() {
-    local limit=$1 pid
+    local deadline=$((SECONDS + $1))
     shift
     (($#)) || return 0
-    for pid in "$@"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    local deadline=$((SECONDS + limit))
-    while ((SECONDS < deadline)); do
-        for pid in "$@"; do
-            kill -0 "$pid" 2>/dev/null && break
-            pid=
-        done
-        [[ -z $pid ]] && break
+    kill -TERM "$@" 2>/dev/null
+    # kill -0 succeeds while any of them is left.
+    while ((SECONDS < deadline)) && kill -0 "$@" 2>/dev/null; do
         sleep 0.1
     done
+    kill -KILL "$@" 2>/dev/null || true
+}
+
+# Those of the PIDs that are not the desktop's own processes.
+xs_not_desktop() {
+    local pid display=" ${XS_DISPLAY_PIDS[*]} "
     for pid in "$@"; do
-        kill -KILL "$pid" 2>/dev/null || true
+        [[ $display == *" $pid "* ]] || echo "$pid"
     done
 }
 
 xs_stop() {
-    local pid i
     [[ -n $XS_TAG ]] || return 0
     # Programs first, and only once they have ended the desktop (trayer, openbox, then
     # Xvfb), so no program's last words are about a lost display.
-    local display=" ${XS_DISPLAY_PIDS[*]} " programs=()
-    for ((i = ${#XS_PIDS[@]} - 1; i >= 0; i--)); do
-        [[ $display == *" ${XS_PIDS[i]} "* ]] || programs+=("${XS_PIDS[i]}")
-    done
-    for pid in $(xs_tagged_pids); do
-        [[ $display == *" $pid "* ]] || programs+=("$pid")
-    done
-    xs_stop_pids 5 "${programs[@]}"
+    xs_stop_pids 5 $(xs_not_desktop "${XS_PIDS[@]}" $(xs_tagged_pids))
     # Detached children of the programs may have started meanwhile.
-    programs=()
-    for pid in $(xs_tagged_pids); do
-        [[ $display == *" $pid "* ]] || programs+=("$pid")
-    done
-    xs_stop_pids 2 "${programs[@]}"
-    programs=()
-    for ((i = ${#XS_DISPLAY_PIDS[@]} - 1; i >= 0; i--)); do
-        programs+=("${XS_DISPLAY_PIDS[i]}")
-    done
-    xs_stop_pids 5 "${programs[@]}"
+    xs_stop_pids 2 $(xs_not_desktop $(xs_tagged_pids))
+    xs_stop_pids 5 $(printf '%s\n' "${XS_DISPLAY_PIDS[@]}" | tac)
     xs_kill_started
     if [[ -n $XS_DIR && -z ${XS_KEEP:-} ]]; then
         rm -rf "$XS_DIR"
@@ -183,13 +166,10 @@ xs_start() {
 
 # Stops what this session has started so far and forgets it (between attempts).
 xs_kill_started() {
-    local pid
-    for pid in "${XS_PIDS[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    for pid in "${XS_PIDS[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    if ((${#XS_PIDS[@]})); then
+        kill -TERM "${XS_PIDS[@]}" 2>/dev/null
+        wait "${XS_PIDS[@]}" 2>/dev/null
+    fi
     XS_PIDS=()
     XS_DISPLAY_PIDS=()
     unset DISPLAY
