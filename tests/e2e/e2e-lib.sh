@@ -20,12 +20,10 @@ E2E_NAME=$(basename "$0" .sh)
 e2e_note() { printf '[%s] %s\n' "$E2E_NAME" "$*" >&2; }
 
 e2e_dump_logs() {
-    local f pid
+    local f
     [[ -n $XS_DIR && -d $XS_DIR/log ]] || return 0
     echo "----- processes of this session" >&2
-    for pid in $(xs_tagged_pids); do
-        ps -o pid=,stat=,args= -p "$pid" >&2
-    done
+    xs_tagged_pids | paste -sd, | xargs -r ps -o pid=,stat=,args= -p >&2
     for f in "$XS_DIR"/log/*.log "$XS_DIR"/browser.log "${VANTOBEL_PLAYER_LOG:-}"; do
         [[ -s $f ]] || continue
         printf -- '----- %s (last 40 lines)\n' "${f#"$XS_DIR"/}" >&2
@@ -45,17 +43,6 @@ e2e_eventually() { xs_wait "$@" || e2e_fail "$2"; }
 # e2e_never SECONDS DESCRIPTION COMMAND...: the command must not succeed at any poll
 # during the time (used only where something must stay absent).
 e2e_never() { ! xs_wait "$@" 2>/dev/null || e2e_fail "$2"; }
-
-# e2e_settled PAUSE COMMAND...: prints the command's output when two runs PAUSE
-# seconds apart agree (a look or a place that has come to rest).
-e2e_settled() {
-    local pause=$1 a b
-    shift
-    a=$("$@") || return 1
-    sleep "$pause"
-    b=$("$@") || return 1
-    [[ -n $a && $a == "$b" ]] && echo "$a"
-}
 
 # e2e_need TOOL...: every tool must be installed (scripts/install-deps.sh installs them).
 e2e_need() { for t in "$@"; do command -v "$t" >/dev/null || e2e_fail "missing tool $t (scripts/install-deps.sh installs it)"; done; }
@@ -143,8 +130,10 @@ e2e_service() {
 # How many notice requests the service has answered.
 e2e_notice_requests() { grep -c 'GET /notice?' "$XS_DIR/log/service.log" 2>/dev/null || true; }
 
-# e2e_parent NAME: the command line of the parent player's user NAME.
-e2e_parent() { echo "/u|||E2E|||p1|||$1|||secret|||p4|||p5|||p6|||p7"; }
+# e2e_fields NAME: the seven fields of a player's user NAME; e2e_parent NAME: the
+# command line of the parent player's user.
+e2e_fields() { echo "p1|||$1|||secret|||p4|||p5|||p6|||p7"; }
+e2e_parent() { echo "/u|||E2E|||$(e2e_fields "$1")"; }
 
 # e2e_tray ARGS...: starts the tray from the copied folder (the first copy, in the background).
 e2e_tray() {
@@ -156,18 +145,18 @@ e2e_running() { kill -0 "$1" 2>/dev/null && [[ $(ps -o stat= -p "$1" 2>/dev/null
 
 # The tray's icon windows inside trayer's panel.
 e2e_icons() { xs_tray_icons VantobelPlayTray; }
-e2e_icon_count() { e2e_icons | grep -c . || true; }
-e2e_has_icon() { [[ $(e2e_icon_count) -ge 1 ]]; }
-e2e_no_icon() { [[ $(e2e_icon_count) == 0 ]]; }
+e2e_icon_count() { e2e_icons | grep -c .; }
 
 # e2e_wait_icon: waits for an embedded icon and sets E2E_ICON.
 e2e_wait_icon() {
-    e2e_eventually 20 "the tray icon to be embedded in trayer's panel" e2e_has_icon
+    e2e_eventually 20 "the tray icon to be embedded in trayer's panel" eval '(($(e2e_icon_count) >= 1))'
     E2E_ICON=$(e2e_icons | head -n1)
 }
 
-# Visible top-level windows of the tray program (pop-ups, menus, boxes).
+# Visible top-level windows of the tray program (pop-ups, menus, boxes); e2e_window_named
+# TITLE: the first visible window of any program titled so (TITLE a regular expression).
 e2e_tray_windows() { xdotool search --onlyvisible --class VantobelPlayTray 2>/dev/null | sort -n; }
+e2e_window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 | grep .; }
 
 # e2e_window_geometry ID: prints "x y width height" of the window's frame-less area.
 e2e_window_geometry() {
@@ -225,12 +214,19 @@ e2e_windows() {
     done
 }
 e2e_managed_windows() { e2e_windows managed; }
-e2e_managed_count() { e2e_windows managed | grep -c . || true; }
+e2e_managed_count() { e2e_windows managed | grep -c .; }
 e2e_one_popup() { [[ $(e2e_managed_count) == 1 ]]; }
 e2e_menu_open() { [[ -n $(e2e_windows menus) ]]; }
 
-# Pixels of a window, as a digest (the icon's look).
-e2e_look() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+# e2e_menu_opens SECONDS WHY: none is open, and a right click on the icon opens the menu
+# within the time (the tray is not frozen or blocked by an open prompt); Escape closes it.
+e2e_menu_opens() {
+    e2e_check "no menu before the right click" eval '! e2e_menu_open'
+    e2e_click_icon 3
+    e2e_eventually "$1" "the tray menu to open ${2:-}" e2e_menu_open
+    xdotool key Escape
+    e2e_eventually 10 "the tray menu to close" eval '! e2e_menu_open'
+}
 
 # e2e_click_icon BUTTON: one click on the tray icon. Two clicks closer than the
 # double-click time would reach the tray as one double click, so clicks are spaced.
@@ -249,7 +245,9 @@ e2e_click_icon() {
 # 29 px, stay free below the window).
 e2e_popup_rests_bottom_right() {
     local x y w h sw sh
-    read -r x y w h <<<"$(e2e_settled 0.4 e2e_window_geometry "$1")"
+    read -r x y w h <<<"$(e2e_window_geometry "$1")"
+    sleep 0.4
+    [[ $(e2e_window_geometry "$1") == "$x $y $w $h" ]] || return 1
     read -r sw sh <<<"$(xdotool getdisplaygeometry)"
     [[ -n $h ]] && ((w > 150 && h > 100 && sw - x - w >= 0 && sw - x - w <= 12 &&
         sh - y - h >= 25 && sh - y - h <= 70))
@@ -279,12 +277,10 @@ e2e_popup_kind_problems() {
     if [[ -z ${decorations:-} ]]; then
         echo "no Motif hints"
     else
-        # Functions: 1 all, 8 minimise, 16 maximise, 32 close; decorations: 1 all,
-        # 32 minimise, 64 maximise.
+        # Functions: 1 all, 8 minimise, 16 maximise, 32 close. (No frame, checked below,
+        # leaves the decorations nothing to show.)
         (((flags & 1) && !(functions & 1) && (functions & 32) && !(functions & 24))) ||
             echo "Motif functions $functions (flags $flags): a close without minimise or maximise wanted"
-        (((flags & 2) && !(decorations & 1) && !(decorations & 96))) ||
-            echo "Motif decorations $decorations (flags $flags): no minimise or maximise button wanted"
     fi
     extents=$(xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/^[^=]*= *//p')
     [[ -z $extents || $extents == "0, 0, 0, 0" ]] || echo "the window manager frames it ($extents)"
@@ -306,11 +302,8 @@ e2e_popup_kind_problems() {
 
 # e2e_check_popup_kind WINDOW [TOLERATED...]: the pop-up is as designed within a few
 # seconds (the window manager sets some of it once it has mapped the window).
+e2e_popup_as_designed() { [[ -z $(e2e_popup_kind_problems "$@") ]]; }
 e2e_check_popup_kind() {
-    local problems deadline=$((SECONDS + 5))
-    while problems=$(e2e_popup_kind_problems "$@") && [[ -n $problems ]] && ((SECONDS < deadline)); do
-        sleep 0.2
-    done
-    [[ -z $problems ]] || e2e_fail "the pop-up is not as designed: $(tr '\n' ';' <<<"$problems")"
-    e2e_note "the pop-up is a fixed utility window off the taskbar and pager, close button only, not active${2:+ (tolerated: ${*:2})}"
+    xs_wait 5 "the pop-up as designed" e2e_popup_as_designed "$@" ||
+        e2e_fail "the pop-up is not as designed: $(e2e_popup_kind_problems "$@" | tr '\n' ';')"
 }

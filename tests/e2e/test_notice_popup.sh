@@ -35,7 +35,6 @@ popup=$(e2e_managed_windows)
 e2e_never 4 "the pop-up took the focus from the typing window" eval '! active_is_typing'
 e2e_check "the pop-up is kept above other windows" eval '[[ $(xprop -id "$popup" _NET_WM_STATE) == *_NET_WM_STATE_ABOVE* ]]'
 e2e_eventually 15 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup"
-e2e_note "pop-up at $(e2e_window_geometry "$popup") (x y width height)"
 # A fixed tool window off the taskbar, framed by its own title bar.
 e2e_check_popup_kind "$popup" wm-minimise
 # Its title bar moves it, as a frame's would, and it stays where it is put.

@@ -64,11 +64,8 @@ dt_sni_look() {
     md5sum <<<"$pixmap" | cut -d' ' -f1
 }
 dt_look_is_not() {
-    local now other
-    now=$(dt_sni_look) || return 1
-    for other in "$@"; do
-        [[ $now != "$other" ]] || return 1
-    done
+    local now
+    now=$(dt_sni_look) && ! printf '%s\n' "$@" | grep -qxF -- "$now"
 }
 dt_sni_tip_has() { dt_sni_prop ToolTip | grep -qF -- "$1"; }
 

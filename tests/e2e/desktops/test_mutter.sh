@@ -39,7 +39,6 @@ popup=$(e2e_managed_windows)
 [[ $(xdotool getdisplaygeometry) == "1280 800" ]] || e2e_fail "the virtual monitor is $(xdotool getdisplaygeometry)"
 xs_wait 30 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup" ||
     e2e_fail "pop-up at $(e2e_window_geometry "$popup") (x y width height), not resting at the bottom right"
-e2e_note "pop-up at rest: $(e2e_window_geometry "$popup") (x y width height)"
 e2e_check_popup_kind "$popup"
 
 # No tray: said once, and the notice polling goes on.
@@ -57,29 +56,24 @@ e2e_check "the tray still runs" e2e_running "$E2E_TRAY_PID"
 entry=$DT_HERE/../../../packaging/vantobel-play-tray.desktop
 action() { sed -n "/^\[Desktop Action $1\]/,/^\[/s/^Exec=VantobelPlayTray //p" "$entry"; }
 start_again() { timeout 20 "$E2E_PROG/VantobelPlayTray" "$@" >>"$XS_DIR/log/tray-second.log" 2>&1; }
-window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
-has_window() { [[ -n $(window_id "$1") ]]; }
-has_new_window() { [[ -n $(window_id "$1") && $(window_id "$1") != "$2" ]]; }
 start_again $(action message-box)
-e2e_eventually 15 "the message box action to open the message box" has_window 我的消息盒子
-box=$(window_id 我的消息盒子)
+e2e_eventually 15 "the message box action to open the message box" e2e_window_named 我的消息盒子
+box=$(e2e_window_named 我的消息盒子)
+new_box() { local w; w=$(e2e_window_named 我的消息盒子) && [[ $w != "$box" ]]; }
 start_again /TRAY
-e2e_eventually 15 "a start from the menu to open the message box afresh" has_new_window 我的消息盒子 "$box"
+e2e_eventually 15 "a start from the menu to open the message box afresh" new_box
 start_again $(action settings)
-e2e_eventually 15 "the settings action to open the settings" has_window 系统设置
+e2e_eventually 15 "the settings action to open the settings" e2e_window_named 系统设置
 start_again $(action quit)
-e2e_eventually 15 "the quit action to ask first" has_window '退出程序？'
+e2e_eventually 15 "the quit action to ask first" e2e_window_named '退出程序？'
 e2e_check "the tray still runs while it asks" e2e_running "$E2E_TRAY_PID"
 e2e_quit_tray
 
 # Without XWayland: Qt falls back to Wayland itself, and the tray runs there.
 mv "$XS_DIR/log/tray.log" "$XS_DIR/log/tray-xwayland.log"
-(
-    unset DISPLAY XAUTHORITY
-    WAYLAND_DISPLAY=$wayland XDG_SESSION_TYPE=wayland QT_LOGGING_RULES='qt.qpa.*=false' e2e_tray "$user"
-    echo "$E2E_TRAY_PID" >"$XS_DIR/wayland-tray.pid"
-)
-E2E_TRAY_PID=$(cat "$XS_DIR/wayland-tray.pid")
+xs_spawn tray env -u DISPLAY -u XAUTHORITY WAYLAND_DISPLAY="$wayland" XDG_SESSION_TYPE=wayland QT_LOGGING_RULES='qt.qpa.*=false' \
+    "$E2E_PROG/VantobelPlayTray" "$user"
+E2E_TRAY_PID=${XS_PIDS[-1]}
 e2e_eventually 20 "the tray on Wayland to say there is no tray" dt_log_has tray "$missing"
 e2e_check "the tray on Wayland still runs" e2e_running "$E2E_TRAY_PID"
 e2e_check "the tray runs on Qt's Wayland platform" uses_plugin "$E2E_TRAY_PID" qwayland
