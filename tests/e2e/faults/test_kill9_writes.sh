@@ -40,17 +40,17 @@ mkdir "$XS_DIR/copy" && cp "$db" "$XS_DIR/copy/" && { [[ ! -e $journal ]] || cp 
 copy=$XS_DIR/copy/Info.db
 rows=$(e2e_rows "$copy")
 e2e_note "after 20 kills, $landed of them inside a write: $rows notices stored of $(e2e_notice_requests) offered"
-fl_expect "kills landed inside writes ($landed of 20)" eval '((landed >= 5))'
-fl_expect "the database is whole after 20 kills" eval '[[ $(e2e_sql "$copy" "pragma integrity_check") == ok ]]'
-fl_expect "no notice is stored twice" eval '[[ -z $(twice "$copy") ]]'
+e2e_check "kills landed inside writes ($landed of 20)" eval '((landed >= 5))'
+e2e_check "the database is whole after 20 kills" eval '[[ $(e2e_sql "$copy" "pragma integrity_check") == ok ]]'
+e2e_check "no notice is stored twice" eval '[[ -z $(twice "$copy") ]]'
 
 e2e_tray "$user"
 e2e_wait_icon
-fl_expect 20 "the restarted tray stores the next notice" eval '(($(e2e_rows "$db") > rows))'
+e2e_eventually 20 "the restarted tray stores the next notice" eval '(($(e2e_rows "$db") > rows))'
 fl_polls_after 2
 fl_alive "after the restart"
-fl_expect "it stores one row per new notice ($(e2e_rows "$db") rows, $(e2e_notice_requests) offered)" eval '[[ -z $(twice "$db") ]]'
-fl_expect "the database was never taken for damaged" eval '! ls "$(dirname "$db")"/Info.db.damaged-* >/dev/null 2>&1'
-fl_expect "no prompt after the restart" eval '(($(fl_prompt_count) == 0))'
-fl_expect "the database is still whole" eval '[[ $(e2e_sql "$db" "pragma integrity_check") == ok ]]'
-fl_done
+e2e_check "it stores one row per new notice ($(e2e_rows "$db") rows, $(e2e_notice_requests) offered)" eval '[[ -z $(twice "$db") ]]'
+e2e_check "the database was never taken for damaged" eval '! ls "$(dirname "$db")"/Info.db.damaged-* >/dev/null 2>&1'
+e2e_check "no prompt after the restart" eval '(($(fl_prompt_count) == 0))'
+e2e_check "the database is still whole" eval '[[ $(e2e_sql "$db" "pragma integrity_check") == ok ]]'
+e2e_pass

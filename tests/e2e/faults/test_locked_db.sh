@@ -13,7 +13,7 @@ e2e_service "$XS_DIR/notices.xml"
 db=$(e2e_user_db locked keep)
 e2e_tray "$(e2e_parent locked)"
 e2e_wait_icon
-e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
+e2e_eventually 20 "the first notice poll" eval '(($(e2e_notice_requests) >= 1))'
 
 # The lock is taken while the tray runs and let go after 10 s. The tray may be reading
 # at that moment: the locker waits for it as any well-behaved program would.
@@ -22,7 +22,7 @@ e2e_eventually 20 "the first notice poll" eval '(($(fl_requests) >= 1))'
     echo 'BEGIN EXCLUSIVE;'
     echo 'select count(*) from HistoryNews;'
     sleep 10
-    date +%s.%N >"$XS_DIR/lock-ends"
+    echo "$(e2e_notice_requests) $(fl_seen 公告)" >"$XS_DIR/at-lock-end"
     echo 'COMMIT;'
 ) | sqlite3 "$db" >/dev/null 2>"$XS_DIR/log/lock.log" &
 locker=$!
@@ -31,20 +31,17 @@ e2e_eventually 10 "the other program to hold the lock" eval '! sqlite3 -cmd ".ti
 e2e_note "another program holds an exclusive lock on $db for 10 s"
 # The interface waits for the lock only briefly: the menu opens at any moment.
 for try in 1 2 3; do
-    fl_menu_opens 2 "while the database is locked (try $try)"
+    e2e_menu_opens 2 "while the database is locked (try $try)"
     sleep 1
 done
 xs_wait 15 "the lock to end" eval '! e2e_running "$locker"'
-lock_end=$(cat "$XS_DIR/lock-ends")
-during=$(fl_seen 公告 "$lock_end")
-polls=$(fl_request_times | awk -v e="$lock_end" '$1 < e' | grep -c .)
-e2e_note "while the lock was held: $((polls - 1)) polls, $during pop-ups"
-fl_expect "the tray keeps polling while the lock is held ($((polls - 1)) polls)" eval '((polls - 1 >= 1))'
-fl_expect "nothing pops up while the duplicate test cannot run ($during pop-ups)" eval '((during == 0))'
+read -r polls during <"$XS_DIR/at-lock-end"
+e2e_check "the tray keeps polling while the lock is held ($((polls - 1)) polls)" eval '((polls - 1 >= 1))'
+e2e_check "nothing pops up while the duplicate test cannot run ($during pop-ups)" eval '((during == 0))'
 
-fl_expect 20 "the notice pops up once the lock is gone" eval '(($(fl_seen 公告) >= 1))'
+e2e_eventually 20 "the notice pops up once the lock is gone" eval '(($(fl_seen 公告) >= 1))'
 fl_polls_after 3
 fl_alive
-fl_expect "it popped up once ($(fl_seen 公告) pop-ups)" eval '(($(fl_seen 公告) == 1))'
-fl_expect "it is stored exactly once ($(e2e_rows "$db") rows)" eval '(($(e2e_rows "$db") == 1))'
-fl_done
+e2e_check "it popped up once ($(fl_seen 公告) pop-ups)" eval '(($(fl_seen 公告) == 1))'
+e2e_check "it is stored exactly once ($(e2e_rows "$db") rows)" eval '(($(e2e_rows "$db") == 1))'
+e2e_pass
