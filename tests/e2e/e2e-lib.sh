@@ -127,6 +127,9 @@ e2e_service() {
     grep -q "127.0.0.1:$E2E_PORT/notice" "$settings" || e2e_fail "Settings.xml has no notice address to point at the service"
 }
 
+# e2e_serve KIND [TITLE PATH TYPE TIMES]...: the demo service handing out these notices.
+e2e_serve() { e2e_notices "$XS_DIR/notices.xml" "$@" && e2e_service "$XS_DIR/notices.xml"; }
+
 # How many notice requests the service has answered.
 e2e_notice_requests() { grep -c 'GET /notice?' "$XS_DIR/log/service.log" 2>/dev/null || true; }
 

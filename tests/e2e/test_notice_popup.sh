@@ -9,8 +9,7 @@ e2e_init "$1" 150 VantobelPlayTray vantobel-vendor-service
 e2e_need xmessage
 
 # Every kind is handed the same notice twice, then the empty notice.
-e2e_notices "$XS_DIR/notices.xml" all 端到端测试公告 /news/e2e-road 公告 2
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve all 端到端测试公告 /news/e2e-road 公告 2
 db=$(e2e_user_db roaduser keep)
 
 # The window the user types in, where the pop-up will appear over it.

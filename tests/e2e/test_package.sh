@@ -77,12 +77,10 @@ tray=$root/usr/bin/VantobelPlayTray
 # --version needs no display and starts nothing.
 out=$(env -u DISPLAY "$tray" --version) || e2e_fail "--version did not exit 0"
 [[ $out == "VantobelPlayTray $version" ]] || e2e_fail "--version printed '$out'"
-[[ -z $(ls -A "$XDG_RUNTIME_DIR") ]] || e2e_fail "--version left a link socket"
+[[ -z $(ls -A "$XDG_RUNTIME_DIR") ]] || e2e_fail "--version left a link socket: $(ls -lA "$XDG_RUNTIME_DIR")"
 
 # --- the unpacked program, run as an ordinary user who cannot write its folder
-notices=$XS_DIR/notices.xml
-e2e_notices "$notices" user 安装包里的程序 /news/e2e-package 公告 1
-e2e_service "$notices"
+e2e_serve user 安装包里的程序 /news/e2e-package 公告 1
 # The edited configuration points at the demo service; the program reads it through
 # its folder's link, led into the private root.
 sed -i "s|http://127.0.0.1:1|http://127.0.0.1:$E2E_PORT|g" "$config"

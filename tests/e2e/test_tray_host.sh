@@ -6,8 +6,7 @@
 . "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$1" 90 VantobelPlayTray VantobelPlay vantobel-vendor-service
 
-e2e_notices "$XS_DIR/notices.xml" user
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user
 export VANTOBEL_TRAY_ONLINE=1
 
 baby=$(e2e_fields baby)

@@ -23,8 +23,7 @@ export DISPLAY=$x11 XAUTHORITY=$auth
 e2e_eventually 30 "XWayland on $DISPLAY" xs_display_up
 e2e_note "mutter: Wayland $wayland, XWayland $DISPLAY"
 
-e2e_notices "$XS_DIR/notices.xml" user 桌面测试公告 /news/desktop 公告 1
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user 桌面测试公告 /news/desktop 公告 1
 e2e_user_db gnome keep >/dev/null
 export VANTOBEL_TRAY_ONLINE=1
 user=$(e2e_parent gnome)
@@ -36,7 +35,6 @@ e2e_check "the tray runs on Qt's X11 platform" uses_plugin "$E2E_TRAY_PID" qxcb
 popup=$(e2e_managed_windows)
 # It rises from below the screen (mutter holds it at the edge meanwhile) and rests
 # just above the bottom edge, at the right of the 1280x800 virtual monitor.
-[[ $(xdotool getdisplaygeometry) == "1280 800" ]] || e2e_fail "the virtual monitor is $(xdotool getdisplaygeometry)"
 xs_wait 30 "the pop-up to rest at the bottom right" e2e_popup_rests_bottom_right "$popup" ||
     e2e_fail "pop-up at $(e2e_window_geometry "$popup") (x y width height), not resting at the bottom right"
 e2e_check_popup_kind "$popup"
@@ -49,7 +47,6 @@ more_polls() { (($(e2e_notice_requests) > polls + 1)); }
 e2e_eventually 20 "the notice polling to go on" more_polls
 [[ $(dt_count_in_log tray "$missing") == 1 ]] || e2e_fail "the no-tray message came more than once"
 e2e_check "the no-tray message says how GNOME gets the icon" dt_log_has tray 'AppIndicator extension'
-e2e_check "the tray still runs" e2e_running "$E2E_TRAY_PID"
 
 # Without an icon the menu entry is the way in: its actions reach this tray over the
 # link (started as the desktop starts them), and so does a plain start from the menu.

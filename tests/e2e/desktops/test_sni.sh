@@ -32,8 +32,7 @@ else
 fi
 DT_SHOT=${DT_SHOT:-$PWD/desktop-$host.png}
 e2e_init "$1" 120 VantobelPlayTray vantobel-vendor-service VantobelPlay
-e2e_notices "$XS_DIR/notices.xml" user 桌面测试公告 /news/desktop 公告 1
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user 桌面测试公告 /news/desktop 公告 1
 db=$(e2e_user_db hostuser keep)
 export VANTOBEL_TRAY_ONLINE=1
 fields=$(e2e_fields hostuser)

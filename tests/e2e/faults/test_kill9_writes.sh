@@ -14,8 +14,7 @@ args=()
 for n in $(seq 1 200); do
     args+=("被打断的公告$n" "/news/killed-$n" 公告 1)
 done
-e2e_notices "$XS_DIR/notices.xml" user "${args[@]}"
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user "${args[@]}"
 # No database yet: the first run also makes it from the template.
 db=$E2E_PROG/Users/killed/Info.db
 journal=$db-journal

@@ -8,8 +8,7 @@
 fl_init "$1" 100 VantobelPlayTray vantobel-vendor-service
 
 # Nothing at the first poll; then the same notice at every poll.
-e2e_notices "$XS_DIR/notices.xml" user '' '' '' 1 '锁住时的公告' /news/locked 公告 14
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user '' '' '' 1 '锁住时的公告' /news/locked 公告 14
 db=$(e2e_user_db locked keep)
 e2e_tray "$(e2e_parent locked)"
 e2e_wait_icon

@@ -11,8 +11,7 @@ fl_init "$1" 120 VantobelPlayTray vantobel-vendor-service
 
 user=folder$mode
 folder=$E2E_PROG/Users/$user
-e2e_notices "$XS_DIR/notices.xml" user '写不进去的公告' /news/cannot-store 公告 40
-e2e_service "$XS_DIR/notices.xml"
+e2e_serve user '写不进去的公告' /news/cannot-store 公告 40
 fl_tmpfs "$folder" 160k
 db=$(e2e_user_db "$user" keep)
 if [[ $mode == readonly ]]; then
