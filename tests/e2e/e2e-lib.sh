@@ -266,25 +266,18 @@ e2e_popup_rests_bottom_right() {
 # states in _NET_WM_STATE, as wlroots does for XWayland), "wm-minimise" (openbox lists
 # minimise for every utility window, for its window menu; there is no button for it).
 e2e_popup_kind_problems() {
-    local w=$1 type state flags functions decorations extents actions hints min max active a
+    local w=$1 type state flags functions extents actions hints min max active a
     local tolerated=" ${*:2} "
     type=$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)
     [[ $type == *_NET_WM_WINDOW_TYPE_UTILITY* ]] || echo "not a utility window ($type)"
     state=$(xprop -id "$w" _NET_WM_STATE 2>/dev/null)
-    if [[ $tolerated != *" wm-state "* ]]; then
-        for a in SKIP_TASKBAR SKIP_PAGER; do
-            [[ $state == *_NET_WM_STATE_$a* ]] || echo "no $a state ($state)"
-        done
-    fi
-    read -r flags functions decorations _ < <(xprop -id "$w" _MOTIF_WM_HINTS 2>/dev/null | sed -n 's/^[^=]*= *//p' | tr -d ',')
-    if [[ -z ${decorations:-} ]]; then
-        echo "no Motif hints"
-    else
-        # Functions: 1 all, 8 minimise, 16 maximise, 32 close. (No frame, checked below,
-        # leaves the decorations nothing to show.)
-        (((flags & 1) && !(functions & 1) && (functions & 32) && !(functions & 24))) ||
-            echo "Motif functions $functions (flags $flags): a close without minimise or maximise wanted"
-    fi
+    [[ $tolerated == *" wm-state "* || ($state == *_SKIP_TASKBAR* && $state == *_SKIP_PAGER*) ]] ||
+        echo "not off the taskbar and the pager ($state)"
+    # Motif functions: 1 all, 8 minimise, 16 maximise, 32 close (none read: no hints). No
+    # frame, checked below, leaves the decorations nothing to show.
+    read -r flags functions _ < <(xprop -id "$w" _MOTIF_WM_HINTS 2>/dev/null | sed -n 's/^[^=]*= *//p' | tr -d ',')
+    (((flags & 1) && !(functions & 1) && (functions & 32) && !(functions & 24))) ||
+        echo "Motif functions '$functions' (flags '$flags'): a close without minimise or maximise wanted"
     extents=$(xprop -id "$w" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/^[^=]*= *//p')
     [[ -z $extents || $extents == "0, 0, 0, 0" ]] || echo "the window manager frames it ($extents)"
     actions=$(xprop -id "$w" _NET_WM_ALLOWED_ACTIONS 2>/dev/null)
