@@ -13,27 +13,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 // Consumes the input from the front: single bytes, or fields ended by a NUL byte.
 class FuzzInput {
 public:
-    FuzzInput(const uint8_t* data, size_t size)
-        : m_data(reinterpret_cast<const char*>(data)), m_size(qsizetype(size)) {}
-
-    bool atEnd() const { return m_pos >= m_size; }
+    FuzzInput(const uint8_t* data, size_t size) : m_bytes(reinterpret_cast<const char*>(data), qsizetype(size)) {}
 
     // The next byte, 0 once the input is used up.
-    quint8 byte() { return atEnd() ? 0 : quint8(m_data[m_pos++]); }
+    quint8 byte() { return m_pos < m_bytes.size() ? quint8(m_bytes.at(m_pos++)) : 0; }
 
     // The bytes up to the next NUL (which is consumed) or to the end.
     QByteArray field() {
-        qsizetype end = m_pos;
-        while (end < m_size && m_data[end] != '\0')
-            ++end;
-        QByteArray out(m_data + m_pos, end - m_pos);
-        m_pos = end < m_size ? end + 1 : end;
+        const qsizetype nul = m_bytes.indexOf('\0', m_pos);
+        const QByteArray out = m_bytes.mid(m_pos, nul < 0 ? -1 : nul - m_pos);
+        m_pos = nul < 0 ? m_bytes.size() : nul + 1;
         return out;
     }
 
@@ -43,34 +39,21 @@ public:
     // A field as raw UTF-16 code units, so that lone surrogates and NULs reach the code.
     QString utf16() {
         const QByteArray raw = field();
-        QString out;
-        for (qsizetype i = 0; i + 1 < raw.size(); i += 2)
-            out.append(QChar(char16_t(quint8(raw[i]) | quint8(raw[i + 1]) << 8)));
+        QString out(raw.size() / 2, Qt::Uninitialized);
+        std::memcpy(out.data(), raw.constData(), size_t(out.size()) * 2);
         return out;
     }
 
     QByteArray rest() {
-        QByteArray out(m_data + m_pos, m_size - m_pos);
-        m_pos = m_size;
+        const QByteArray out = m_bytes.mid(m_pos);
+        m_pos = m_bytes.size();
         return out;
     }
 
 private:
-    const char* m_data;
-    qsizetype m_size;
+    QByteArray m_bytes;
     qsizetype m_pos = 0;
 };
-
-// A text is valid UTF-16 when every surrogate is part of a pair.
-inline bool isValidUtf16(const QString& s) {
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (s.at(i).isSurrogate())
-            return false;
-    }
-    return true;
-}
 
 // A file for the harnesses that write one for every input: in memory where there is
 // such a folder.

@@ -9,10 +9,6 @@
 
 namespace {
 
-QString scratchFile() {
-    return fuzzScratchFile(QStringLiteral("lines.txt"));
-}
-
 QString withoutLineBreaks(QString s) {
     s.remove(QLatin1Char('\r'));
     s.remove(QLatin1Char('\n'));
@@ -20,10 +16,11 @@ QString withoutLineBreaks(QString s) {
 }
 
 void checkReadTextLines(const QByteArray& bytes) {
-    QFile file(scratchFile());
+    const QString path = fuzzScratchFile(QStringLiteral("lines.txt"));
+    QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
     file.close();
-    const QString read = FileOperate::ReadTextLines(scratchFile());
+    const QString read = FileOperate::ReadTextLines(path);
     // A file that begins with the UTF-8 mark is UTF-8 without its mark, as the reader takes it.
     const QString decoded =
         bytes.startsWith("\xEF\xBB\xBF") ? QString::fromUtf8(bytes.mid(3)) : AnsiCodePage::decode(bytes);
@@ -39,7 +36,6 @@ void checkReadTextLines(const QByteArray& bytes) {
     if (!decoded.isEmpty() && !decoded.endsWith(u'\r') && !decoded.endsWith(u'\n'))
         ++lineEnds;
 
-    FUZZ_CHECK(read.isEmpty() == decoded.isEmpty());
     FUZZ_CHECK(read.isEmpty() || read.endsWith(QLatin1String("\r\n")));
     FUZZ_CHECK(read.count(QLatin1String("\r\n")) == lineEnds);
     const QString bare = QString(read).remove(QLatin1String("\r\n"));

@@ -7,16 +7,14 @@
 #include "SysPublicCls.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
 bool isLowerHex(const QString& s, qsizetype length) {
-    if (s.size() != length)
-        return false;
-    for (QChar c : s)
-        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
-            return false;
-    return true;
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]*$"));
+    return s.size() == length && hex.match(s).hasMatch();
 }
 
 QString referenceMd5(const QString& ascii) {
@@ -24,10 +22,7 @@ QString referenceMd5(const QString& ascii) {
 }
 
 bool isAscii(const QString& s) {
-    for (QChar c : s)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 } // namespace
@@ -42,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (QChar& c : field)
                 c = QChar(char16_t(c.unicode() & 0x7f));
     }
-    const QString& text = fields[0];
+    const auto& [text, key, user, secret] = fields; // the time of the sign-in check is the text
 
     const QString full = MD5(text, 32);
     const QString shortForm = MD5(text, 16);
@@ -53,21 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (isAscii(text))
         FUZZ_CHECK_EQ(full, referenceMd5(text));
 
-    // The sign-in check: K, user name, secret, time.
-    const QString& key = fields[1];
-    const QString& user = fields[2];
-    const QString& secret = fields[3];
-    const QString t = text;
-    const QString check = LoginCheckDigest(key, user, secret, t);
+    // The sign-in check.
+    const QString check = LoginCheckDigest(key, user, secret, text);
     FUZZ_CHECK(isLowerHex(check, 16));
     const QString u = SysPublicCls::SafeRequest(user, 1, 0);
     const QString p = SysPublicCls::SafeRequest(secret, 1, 0);
-    if (isAscii(key + u + p + t)) {
+    if (isAscii(key + u + p + text)) {
         const QString m1 = referenceMd5(p).mid(8, 16);
         const QString m2 = referenceMd5(key + u + m1).mid(8, 16);
-        FUZZ_CHECK_EQ(check, referenceMd5(key + m2 + t).mid(8, 16));
+        FUZZ_CHECK_EQ(check, referenceMd5(key + m2 + text).mid(8, 16));
     }
     // What SafeRequest neutralises cannot change the check: both sides see the same text.
-    FUZZ_CHECK_EQ(LoginCheckDigest(key, QStringLiteral("  ") + u + QStringLiteral(" "), p, t), check);
+    FUZZ_CHECK_EQ(LoginCheckDigest(key, QStringLiteral("  ") + u + QStringLiteral(" "), p, text), check);
     return 0;
 }

@@ -8,13 +8,13 @@
 #include "VbError.h"
 #include "VbRegExp.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 bool isPlainWord(const QString& s) {
-    for (QChar c : s)
-        if (c.unicode() >= 0x80 || !c.isLetterOrNumber())
-            return false;
-    return !s.isEmpty();
+    static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9]+$"));
+    return word.match(s).hasMatch();
 }
 
 void checkPattern(const QString& subject, const QString& pattern, const QString& replacement) {

@@ -24,12 +24,9 @@ int main(int argc, char** argv) {
     }
     for (const QString& path : std::as_const(inputs)) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "replay: cannot read %s\n", qPrintable(path));
-            return 1;
-        }
-        const QByteArray bytes = file.readAll();
         std::fprintf(stderr, "replay: %s\n", qPrintable(QFileInfo(path).fileName()));
+        FUZZ_CHECK(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     }
     std::fprintf(stderr, "replay: %lld inputs passed\n", qlonglong(inputs.size()));
