@@ -1,18 +1,72 @@
 #include "DesktopUrlOpener.h"
 #include "FreedesktopFileManager.h"
+#include "LinuxConnectionProbe.h"
+#include "NativeMove.h"
 #include "QtProcessLauncher.h"
 #include "SessionPlatform.h"
 #include "TerminationSignals.h"
+#include "XdgAutoRun.h"
 
+#include "AsNobody.h"
 #include "Fakes.h"
+#include "FullDisk.h"
 #include "TestFiles.h"
 #include "TestMain.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <tuple>
+#include <xcb/xcb.h>
+
+namespace {
+
+const QByteArray kHeader = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+QByteArray v4(const char* iface, const char* dest, const char* flags, const char* metric, const char* mask) {
+    return QByteArray(iface) + '\t' + dest + "\t0101A8C0\t" + flags + "\t0\t0\t" + metric + '\t' + mask + "\t0\t0\t0\n";
+}
+const QByteArray kEthDefault = v4("eth0", "00000000", "0003", "100", "00000000");
+const QByteArray kEthSubnet = v4("eth0", "0001A8C0", "0001", "100", "00FFFFFF");
+const QByteArray kZero(32, '0');
+QByteArray v6(const QByteArray& dest, const char* prefix, const char* flags, const char* iface) {
+    return dest + ' ' + prefix + ' ' + kZero + " 00 " + kZero + " 00000400 00000001 00000000 " + flags + ' ' + iface +
+           '\n';
+}
+
+// A fake /proc/net and /sys/class/net in a temporary folder.
+struct Net {
+    QTemporaryDir dir;
+    void write(const QString& relative, const QByteArray& data) const {
+        QVERIFY(writeFile(dir.path() + '/' + relative, data));
+    }
+    void link(const QString& name, const QByteArray& state, const QByteArray& flags = "0x1003") const {
+        write("sys/" + name + "/operstate", state + '\n');
+        write("sys/" + name + "/flags", flags + '\n');
+    }
+    LinuxConnectionProbe probe() const { return LinuxConnectionProbe(dir.path() + "/net", dir.path() + "/sys"); }
+};
+
+xcb_configure_notify_event_t answer(quint32 window, int x, int y, bool sent = true) {
+    xcb_configure_notify_event_t e{};
+    e.response_type = static_cast<uint8_t>(XCB_CONFIGURE_NOTIFY | (sent ? 0x80 : 0));
+    e.event = window;
+    e.window = window;
+    e.x = static_cast<int16_t>(x);
+    e.y = static_cast<int16_t>(y);
+    return e;
+}
+
+QStringList entryLines(const XdgAutoRun& autoRun) {
+    return autoRun.entryContents().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
 
 // Stands in for the desktop's handler of file: addresses.
 class FolderCatcher : public QObject {
@@ -27,6 +81,79 @@ class TestDesktopSeams : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { qunsetenv("VANTOBEL_TRAY_ONLINE"); } // it would decide for the probe
+
+    void onlineByRoutes() {
+        const QByteArray up = "up", f = "0x1003", none;
+        const struct {
+            const char* name;
+            QByteArray ipv4, ipv6, state, flags;
+            QString expected; // the interface; empty = offline
+        } cases[] = {
+            {"ipv4 default up", kHeader + kEthSubnet + kEthDefault, none, up, f, "eth0"},
+            {"subnet route only", kHeader + kEthSubnet, none, up, f, ""},
+            {"only lo", kHeader + v4("lo", "00000000", "0001", "0", "00000000"), none, up, f, ""},
+            {"route not up", kHeader + v4("eth0", "00000000", "0002", "100", "00000000"), none, up, f, ""},
+            {"interface down", kHeader + kEthDefault, none, "down", f, ""},
+            {"unknown, flags up", kHeader + kEthDefault, none, "unknown", "0x1091", "eth0"},
+            {"ipv6 default", kHeader + kEthSubnet, v6(kZero, "00", "00450003", "eth0"), up, f, "eth0"},
+            {"ipv6 link-local only", kHeader, v6("fe80" + kZero.left(28), "40", "00000001", "eth0"), up, f, ""},
+            {"garbage", "\x01 x\n\n\t\n", "zz\n", up, f, ""},
+        };
+        for (const auto& c : cases) {
+            Net net;
+            if (!c.ipv4.isEmpty())
+                net.write("net/route", c.ipv4);
+            if (!c.ipv6.isEmpty())
+                net.write("net/ipv6_route", c.ipv6);
+            net.link("eth0", c.state, c.flags);
+            net.link("lo", "unknown", "0x9");
+            QString name = QStringLiteral("stale");
+            QVERIFY2(net.probe().isConnected(&name) == !c.expected.isEmpty(), c.name);
+            QCOMPARE(name, c.expected);
+        }
+    }
+
+    void picksAnUpInterfaceByMetric() {
+        Net net;
+        net.write("net/route", kHeader + kEthDefault + v4("wlan0", "00000000", "0003", "600", "00000000"));
+        net.link("eth0", "down");
+        net.link("wlan0", "up");
+        auto probe = net.probe();
+        QString name;
+        QVERIFY(probe.isConnected(&name) && name == QStringLiteral("wlan0"));
+        net.link("eth0", "up"); // seen on the very next call, and preferred for its metric
+        QVERIFY(probe.isConnected(&name) && name == QStringLiteral("eth0"));
+    }
+
+    // Only the window manager's confirmation of the last move asked for is kept from
+    // Qt; every other report of where a window is reaches it.
+    void onlyTheConfirmationOfTheLastMoveIsKept() {
+        NativeMove::expectConfirmation(7, 972, 714);
+        auto confirm = answer(7, 972, 714);
+        QVERIFY(NativeMove::isConfirmation(&confirm));
+
+        auto held = answer(7, 972, 800); // the window manager put it elsewhere
+        auto aside = answer(7, 974, 714);
+        auto server = answer(7, 972, 714, false); // the server's own report, not the answer
+        auto other = answer(8, 972, 714);
+        auto parent = answer(7, 972, 714);
+        parent.event = 1; // seen through the parent's substructure
+        auto mapped = answer(7, 972, 714);
+        mapped.response_type = XCB_MAP_NOTIFY | 0x80;
+        for (auto* e : {&held, &aside, &server, &other, &parent, &mapped})
+            QVERIFY(!NativeMove::isConfirmation(e));
+
+        // A later move replaces the expected place; a late answer to the earlier one passes.
+        NativeMove::expectConfirmation(7, 972, 712);
+        QVERIFY(!NativeMove::isConfirmation(&confirm));
+        // At rest (or gone) nothing is kept from Qt any more.
+        auto last = answer(7, 972, 712);
+        QVERIFY(NativeMove::isConfirmation(&last));
+        NativeMove::forgetConfirmation(7);
+        QVERIFY(!NativeMove::isConfirmation(&last));
+    }
+
     void waylandSessionsRunOnXWaylandFirst() {
         const QByteArray xwaylandFirst("xcb;wayland");
         QCOMPARE(platformForSession("", "wayland-0", ""), xwaylandFirst);
@@ -84,6 +211,100 @@ private Q_SLOTS:
         std::raise(SIGTERM); // would end the test process if the handler were missing
         QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), SIGTERM);
+    }
+
+    // Inside quotes " ` $ \ take a backslash; the string value then doubles every backslash.
+    // A percent is no field code, a line break no second key. TryExec names the same
+    // program unquoted, so that the session skips the entry once the program is gone.
+    void autostartExecQuotesThePath() {
+        TempProgramHome home;
+        const std::tuple<QString, QString, QString> cases[] = {
+            {"/opt/Vantobel Play/VantobelPlayTray", "Exec=\"/opt/Vantobel Play/VantobelPlayTray\" /TRAY",
+             "TryExec=/opt/Vantobel Play/VantobelPlayTray"},
+            {"/x/a\"b$c", "Exec=\"/x/a\\\\\"b\\\\$c\" /TRAY", "TryExec=/x/a\"b$c"},
+            {"/x/a\\b`c", "Exec=\"/x/a\\\\\\\\b\\\\`c\" /TRAY", "TryExec=/x/a\\\\b`c"},
+            {"/x/100%/t", "Exec=\"/x/100%%/t\" /TRAY", "TryExec=/x/100%/t"},
+            {"/x/a\nExec=evil", "Exec=\"/x/a\\nExec=evil\" /TRAY", "TryExec=/x/a\\nExec=evil"},
+        };
+        for (const auto& [program, exec, tryExec] : cases) {
+            const QStringList lines = entryLines(XdgAutoRun(program));
+            QCOMPARE(lines.filter(QRegularExpression("^Exec=")), QStringList{exec});
+            QCOMPARE(lines.filter(QRegularExpression("^TryExec=")), QStringList{tryExec});
+        }
+    }
+
+    void autostartSetAndRemove() {
+        TempProgramHome home;
+        XdgAutoRun autoRun(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QCOMPARE(autoRun.entryPath(), home.path() + "/xdg-config/autostart/VantobelPlay.desktop");
+        QVERIFY(!autoRun.IsAutoRunSet());
+        QVERIFY(autoRun.RemoveAutoRun()); // nothing there is already removed
+        QVERIFY(autoRun.SetAutoRun());    // makes the missing folder
+        QVERIFY(autoRun.IsAutoRunSet());
+        QCOMPARE(readFile(autoRun.entryPath()), autoRun.entryContents().toUtf8());
+        // The entry looks like the installed menu entry and is a valid desktop entry.
+        QFile menuEntry(VT_SOURCE_DIR "/packaging/vantobel-play-tray.desktop");
+        QVERIFY(menuEntry.open(QIODevice::ReadOnly));
+        // Its main group only: the actions have names of their own.
+        const QStringList menuLines =
+            QString::fromUtf8(menuEntry.readAll()).section(QStringLiteral("\n["), 0, 0).split('\n');
+        for (const char* key : {"^Icon=", "^Name\\[zh_CN\\]=", "^Comment="})
+            QCOMPARE(entryLines(autoRun).filter(QRegularExpression(key)), menuLines.filter(QRegularExpression(key)));
+        QVERIFY2(!QStandardPaths::findExecutable("desktop-file-validate").isEmpty(),
+                 "desktop-file-validate is missing (scripts/install-deps.sh installs it)");
+        QProcess validate;
+        validate.start("desktop-file-validate", {autoRun.entryPath()});
+        QVERIFY(validate.waitForFinished(20000));
+        QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+        QVERIFY(autoRun.RemoveAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+
+        // A link at the entry is replaced by the entry; its target, dangling or not, stays as it was.
+        const QString outside = home.path() + "/notes.txt";
+        for (const bool dangling : {true, false}) {
+            if (!dangling)
+                QVERIFY(QFile(outside).open(QIODevice::WriteOnly));
+            QFile::remove(autoRun.entryPath());
+            QVERIFY(QFile::link(outside, autoRun.entryPath()));
+            QVERIFY(autoRun.SetAutoRun());
+            QVERIFY(!QFileInfo(autoRun.entryPath()).isSymLink());
+            QCOMPARE(readFile(autoRun.entryPath()), autoRun.entryContents().toUtf8());
+            QCOMPARE(QFileInfo::exists(outside), !dangling);
+            QCOMPARE(QFileInfo(outside).size(), 0);
+        }
+    }
+
+    void autostartFailuresAreReported() {
+        TempProgramHome home;
+        QFile blocker(home.path() + "/blocker"); // a plain file where a folder must go
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/blocker/config").toUtf8());
+        XdgAutoRun autoRun(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QVERIFY(!autoRun.SetAutoRun());
+        QVERIFY(!autoRun.IsAutoRunSet());
+
+        const QString folder = home.path() + "/xdg-config/autostart";
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/xdg-config").toUtf8());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(autoRun.SetAutoRun());
+        // Still there when its folder may not be written, and said so.
+        giveToNobody(home.path());
+        QVERIFY(asNobody([&] {
+            return QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner) && !autoRun.RemoveAutoRun() &&
+                   autoRun.IsAutoRunSet();
+        }));
+
+        // On a full disk the entry is not replaced by an empty one, and the failure is reported.
+        FullDisk disk; // a small tmpfs: needs root
+        QVERIFY(disk.ok());
+        qputenv("XDG_CONFIG_HOME", disk.path().toUtf8());
+        XdgAutoRun before(QStringLiteral("/opt/t/VantobelPlayTray"));
+        QVERIFY(before.SetAutoRun());
+        QVERIFY(disk.fill());
+        XdgAutoRun moved(QStringLiteral("/opt/moved/VantobelPlayTray"));
+        QVERIFY(!moved.SetAutoRun());
+        QCOMPARE(readFile(before.entryPath()), before.entryContents().toUtf8());
     }
 };
 
