@@ -14,28 +14,25 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <arpa/inet.h>
 #include <atomic>
 #include <functional>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 struct LocalReply {
-    LocalReply(int s = 200, QByteArray b = {}, QByteArray extraHeaders = {}, bool neverAnswer = false,
-               bool announce = true)
-        : status(s), body(std::move(b)), headers(std::move(extraHeaders)), never(neverAnswer),
-          announceLength(announce) {}
-    int status;
+    LocalReply(int s = 200, QByteArray b = {}, QByteArray h = {}, bool keepOpen = false, bool announce = true)
+        : status(s), body(std::move(b)), headers(std::move(h)), hold(keepOpen), announceLength(announce) {}
+    int status; // 0: nothing is sent
     QByteArray body;
     QByteArray headers;  // raw header lines, each ending in CR LF
-    bool never;          // read the request, never answer
+    bool hold;           // the connection stays open after what is sent
     bool announceLength; // false: no Content-Length, the body ends when the connection closes
 };
 
@@ -64,13 +61,13 @@ private:
         requests.append(buffer.left(buffer.indexOf("\r\n\r\n")));
         buffer.clear();
         const LocalReply r = replies.at(qMin(requests.size() - 1, replies.size() - 1));
-        if (r.never)
-            return;
         QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\n" + r.headers;
         if (r.announceLength)
             out += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
-        s->write(out + "Connection: close\r\n\r\n" + r.body);
-        s->disconnectFromHost();
+        if (r.status > 0)
+            s->write(out + "Connection: close\r\n\r\n" + r.body);
+        if (!r.hold)
+            s->disconnectFromHost();
     }
     QTcpServer m_server;
     QHash<QTcpSocket*, QByteArray> m_buffers;
@@ -82,23 +79,16 @@ private:
 class EndlessHttp {
 public:
     explicit EndlessHttp(QByteArray start = {}) : m_start(std::move(start)) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(m_listener, 8);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { serve(); });
+        // Qt only listens; the thread accepts on the descriptor.
+        m_server.listen(QHostAddress::LocalHost, 0);
+        m_server.pauseAccepting();
+        m_thread = std::thread([this, fd = int(m_server.socketDescriptor())] { serve(fd); });
     }
     ~EndlessHttp() {
         m_stop = true;
         m_thread.join();
-        ::close(m_listener);
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
     // Holds the calling (interface) thread for a while once the body pours, as a busy
     // interface would.
     void busyOnceFlowing(int ms) {
@@ -114,13 +104,13 @@ public:
     int hungUp() const { return m_hungUp; }
 
 private:
-    void serve() {
+    void serve(int listener) {
         const QByteArray block(64 * 1024, 'x');
         while (!m_stop) {
-            pollfd wait{m_listener, POLLIN, 0};
+            pollfd wait{listener, POLLIN, 0};
             if (::poll(&wait, 1, 50) <= 0)
                 continue;
-            const int s = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            const int s = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
             char request[4096];
             [[maybe_unused]] const auto got = ::recv(s, request, sizeof request, 0);
             const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n" + m_start;
@@ -137,8 +127,7 @@ private:
     }
     QByteArray m_start;
     QObject m_context;
-    int m_listener = -1;
-    quint16 m_port = 0;
+    QTcpServer m_server;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_sent{0};
     std::atomic<int> m_hungUp{0};
@@ -153,18 +142,14 @@ public:
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
         if (clear.open(QIODevice::WriteOnly))
             clear.write("5");
-        m_start = field("VmRSS:");
+        m_start = kilobytes("VmRSS");
     }
-    qint64 megabytes() const { return (field("VmHWM:") - m_start) / 1024; }
+    qint64 megabytes() const { return (kilobytes("VmHWM") - m_start) / 1024; }
 
 private:
-    static qint64 field(const char* name) {
-        QFile status(QStringLiteral("/proc/self/status"));
-        status.open(QIODevice::ReadOnly);
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith(name))
-                return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong();
-        return 0;
+    static qint64 kilobytes(const QString& field) {
+        const QRegularExpression line("^" + field + R"(:\s*(\d+))", QRegularExpression::MultilineOption);
+        return line.match(QString::fromLatin1(readFile(QStringLiteral("/proc/self/status")))).captured(1).toLongLong();
     }
     qint64 m_start = 0;
 };
