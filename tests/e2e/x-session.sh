@@ -47,12 +47,9 @@ xs_spawn() {
 xs_tagged_pids() {
     local env pid
     for env in /proc/[0-9]*/environ; do
-        pid=${env#/proc/}
-        pid=${pid%/environ}
+        pid=${env//[^0-9]/}
         [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
-        if grep -qzxF "XS_TAG=$XS_TAG" "$env" 2>/dev/null; then
-            echo "$pid"
-        fi
+        grep -qzxF "XS_TAG=$XS_TAG" "$env" 2>/dev/null && echo "$pid"
     done
 }
 
