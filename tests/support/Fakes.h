@@ -11,8 +11,7 @@
 #include <functional>
 #include <stdexcept>
 
-class FixedClock : public Clock {
-public:
+struct FixedClock : Clock {
     explicit FixedClock(QDateTime t = QDateTime(QDate(2009, 3, 5), QTime(14, 5, 6))) : m_now(std::move(t)) {}
     QDateTime now() const override { return m_now; }
     void set(const QDateTime& t) { m_now = t; }
@@ -23,8 +22,7 @@ private:
 };
 
 // Returns the queued draws in turn, then repeats the last one (0 when none queued).
-class SequenceRandom : public RandomSource {
-public:
+struct SequenceRandom : RandomSource {
     explicit SequenceRandom(std::deque<float> draws = {}) : m_draws(std::move(draws)) {}
     void reseed() override { ++reseeds; }
     float next() override {
@@ -51,8 +49,7 @@ struct PromptCall {
 
 // Records every message box and answers at once with the queued answers (Yes by
 // default); hook, when set, runs first, as the box appears.
-class RecordingPrompt : public Prompt {
-public:
+struct RecordingPrompt : Prompt {
     void show(const QString& text, const QString& title, PromptIcon icon, PromptButtons buttons,
               Answered answered) override {
         calls.append({text, title, icon, buttons});
@@ -72,8 +69,7 @@ public:
     std::function<void()> hook;
 };
 
-class RecordingUrlOpener : public UrlOpener {
-public:
+struct RecordingUrlOpener : UrlOpener {
     bool openUrl(const QString& address) override {
         opened.append(address);
         return accept;
@@ -87,8 +83,7 @@ struct StartedProcess {
     QStringList arguments;
 };
 
-class RecordingLauncher : public ProcessLauncher {
-public:
+struct RecordingLauncher : ProcessLauncher {
     bool startDetached(const QString& program, const QStringList& arguments) override {
         started.append({program, arguments});
         return succeed;
@@ -99,8 +94,7 @@ public:
 
 // Records each command as its topic followed by the command and answers with the
 // queued numbers in turn (0, accepted, when none is queued).
-class ScriptedLink : public PlayerLinkClient {
-public:
+struct ScriptedLink : PlayerLinkClient {
     int execute(const QString& topic, const QString& command) override {
         calls << topic + command;
         return answers.isEmpty() ? 0 : answers.takeFirst();
@@ -111,8 +105,7 @@ public:
 
 // Every file carries version; the last path asked for is kept. A null version is a
 // file that cannot be read.
-class ScriptedVersion : public FileVersionReader {
-public:
+struct ScriptedVersion : FileVersionReader {
     explicit ScriptedVersion(QString v = {}) : version(std::move(v)) {}
     QString fileVersion(const QString& path) override {
         asked = path;
@@ -123,14 +116,12 @@ public:
 };
 
 // Every sibling program is recorded at path.
-class FixedInstPath : public InstPathStore {
-public:
+struct FixedInstPath : InstPathStore {
     QString instPath(const QString&) const override { return path; }
     QString path;
 };
 
-class RecordingExit : public ProgramExit {
-public:
+struct RecordingExit : ProgramExit {
     void exit(int code) override { codes << code; }
     QList<int> codes;
 };
