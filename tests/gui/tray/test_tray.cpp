@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "GlobalFunction.h"
 #include "LinkFolder.h"
+#include "LinkFrame.h"
 #include "LinkProtocol.h"
 #include "LogLines.h"
 #include "MessageBox.h"
@@ -19,6 +20,7 @@
 #include "TrayWindows.h"
 #include "VbError.h"
 #include "WebNews.h"
+#include "WindowTestKit.h"
 #include "sAbout.h"
 
 #include <QAction>
@@ -35,7 +37,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 namespace {
 // A desktop whose tray is there or not as the test says.
@@ -43,8 +44,7 @@ struct FakeTrayHost : TrayHostProbe {
     bool trayPresent() override { return present; }
     bool itemOnDBus() override { return onDBus; }
     bool hostPending() override { return false; }
-    bool present = false;
-    bool onDBus = false;
+    bool present = false, onDBus = false;
 };
 
 // One host with every contact recorded.
@@ -56,8 +56,7 @@ struct Rig {
     FakeTrayHost trayHost;
     FixedInstPath instPaths;
     ScriptedLink link; // topic and command
-    QStringList signedOpened;
-    QStringList plainOpened;
+    QStringList signedOpened, plainOpened;
     RecordingExit exiting;
     ScriptedVersion versions{QStringLiteral("2.1.0.57")};
     PlayerControl player{state, launcher, link, versions};
@@ -82,19 +81,16 @@ QStringList captions(const QMenu* menu) {
     return out;
 }
 
-class OfflineProbe : public ConnectionProbe {
-public:
+struct OfflineProbe : ConnectionProbe {
     bool isConnected(QString* = nullptr) override { return false; }
 };
 
-class CountingRelease : public MemoryRelease {
-public:
+struct CountingRelease : MemoryRelease {
     void releaseFreeMemory() override { ++count; }
     int count = 0;
 };
 
-class ScriptedInstance : public InstanceLock {
-public:
+struct ScriptedInstance : InstanceLock {
     bool tryAcquire() override { return !elsewhere; }
     bool elsewhere = false;
 };
@@ -199,15 +195,14 @@ private Q_SLOTS:
         Rig hidden;
         hidden.state.applyStartCommand(QStringLiteral("/tray|||hiddentrayico"), {});
         hidden.host->Load({});
-        QVERIFY(!hidden.host->trayIcon().isShown());
+        TrayIcon& icon = hidden.host->trayIcon();
+        QVERIFY(!icon.isShown());
         // The connection watch's looks change the record but do not bring the icon back.
         hidden.host->setIconState(TrayIconState::Offline);
-        QVERIFY(!hidden.host->trayIcon().isShown());
-        QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Offline);
+        QVERIFY(!icon.isShown() && icon.data().icon == TrayIconState::Offline);
         // "/showappico" with the hiding option: deleted first, then shown.
         hidden.host->LinkExecute(QStringLiteral("/showappico|||HiddenTrayIco"));
-        QVERIFY(hidden.host->trayIcon().isShown());
-        QCOMPARE(hidden.host->trayIcon().data().icon, TrayIconState::Normal);
+        QVERIFY(icon.isShown() && icon.data().icon == TrayIconState::Normal);
     }
 
     void missingTrayIsSaidOnceAndALateHostGetsTheIcon() {
@@ -222,9 +217,8 @@ private Q_SLOTS:
         QVERIFY(warnings.lines.at(0).startsWith(QStringLiteral("no system tray found")));
         QTest::qWait(400);
         QCOMPARE(warnings.lines.size(), 1);
-        QVERIFY(icon.isWatchingForTray());
         // No platform icon yet: the first one decides where every later one goes.
-        QVERIFY(!icon.hasPlatformIcon());
+        QVERIFY(icon.isWatchingForTray() && !icon.hasPlatformIcon());
 
         // A D-Bus host comes: said once more, and the icon with the menu and the look.
         rig.host->setIconState(TrayIconState::Offline);
@@ -234,8 +228,7 @@ private Q_SLOTS:
         QVERIFY(!icon.isWatchingForTray() && icon.hasPlatformIcon());
         QSystemTrayIcon& late = icon.systemTrayIcon();
         QCOMPARE(late.contextMenu(), rig.host->trayMenu().menu());
-        QVERIFY(late.isVisible());
-        QVERIFY(late.toolTip().contains(QStringLiteral("（离线）")));
+        QVERIFY(late.isVisible() && late.toolTip().contains(QStringLiteral("（离线）")));
         Q_EMIT late.activated(QSystemTrayIcon::Trigger);
         QCOMPARE(rig.link.calls.size(), 1);
 
@@ -357,8 +350,7 @@ private Q_SLOTS:
         const auto close = [&p](const QList<QPointer<QWidget>>& open) {
             for (const QPointer<QWidget>& w : open)
                 delete w.data();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
+            flushDeletes();
             return p.release.count;
         };
         for (int last = 0; last < 4; ++last) {
@@ -395,11 +387,8 @@ private Q_SLOTS:
             if (forwarder.state() != QLocalSocket::UnconnectedState)
                 return;
             forwarder.connectToServer(QFile::decodeName(LinkFolder::process()->address(kTrayTopic)));
-            QByteArray message(4, '\0');
-            const QByteArray command = "/b|||opt|||a|||b|||c";
-            qToBigEndian<quint32>(quint32(command.size()), message.data());
             if (forwarder.waitForConnected(1000)) {
-                forwarder.write(message + command);
+                forwarder.write(encodeLinkFrame("/b|||opt|||a|||b|||c"));
                 forwarder.waitForBytesWritten(1000);
             }
         };
@@ -432,7 +421,7 @@ private Q_SLOTS:
     // Last: these set the application's name, icon and language for the process.
     // --help, -h and --version answer only as the first argument; everything else is a
     // command for the tray.
-    void commandLineQuestions() {
+    void commandLineAndLauncher() {
         const std::optional<QString> help = AppIdentity::commandLineAnswer({"--help"});
         QVERIFY(help && help->startsWith("Usage: VantobelPlayTray"));
         QCOMPARE(AppIdentity::commandLineAnswer({"-h", "/TRAY"}), help);
@@ -444,16 +433,14 @@ private Q_SLOTS:
             QVERIFY2(!AppIdentity::commandLineAnswer(command), qPrintable(command.join(' ')));
 
         // From main's argv: an answer ends the program with 0, a command goes on.
-        char program[] = "VantobelPlayTray", version[] = "--version", tray[] = "/TRAY";
-        char* asking[] = {program, version, nullptr};
-        char* command[] = {program, tray, version, nullptr};
+        char self[] = "VantobelPlayTray", version[] = "--version", tray[] = "/TRAY";
+        char* asking[] = {self, version, nullptr};
+        char* command[] = {self, tray, version, nullptr};
         QCOMPARE(AppIdentity::answerCommandLine(2, asking), std::optional<int>(0));
         QCOMPARE(AppIdentity::answerCommandLine(3, command), std::optional<int>());
-    }
 
-    // The start-with-desktop entry names the installed link on the PATH, not the folder
-    // behind it; anywhere else (a build, a copied folder) the executable itself.
-    void launcherOfAnInstalledProgram() {
+        // The start-with-desktop entry names the installed link on the PATH, not the folder
+        // behind it; anywhere else (a build, a copied folder) the executable itself.
         QTemporaryDir prefix;
         const QString program = prefix.path() + "/lib/vantobel-play/VantobelPlayTray";
         const QString other = prefix.path() + "/lib/vantobel-play/Other";
@@ -481,16 +468,14 @@ private Q_SLOTS:
         QVERIFY(QApplication::windowIcon().isNull()); // not before the event loop runs
         QCoreApplication::processEvents();
         const QIcon icon = QApplication::windowIcon();
-        for (const int size : {16, 32, 64}) {
-            const QPixmap pixmap = icon.pixmap(size, size);
-            QVERIFY2(!pixmap.isNull() && pixmap.width() == size, qPrintable(QString::number(size)));
-        }
+        for (const int size : {16, 32, 64})
+            QCOMPARE(icon.pixmap(size, size).width(), size);
         QWidget window;
         QCOMPARE(window.windowIcon().cacheKey(), icon.cacheKey());
 
         QVERIFY2(QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_zh_CN.qm"),
                  "qt6-translations-l10n is missing (scripts/install-deps.sh installs it)");
-        QVERIFY2(yesButtonText().startsWith(QString::fromUtf8("是")), qPrintable(yesButtonText()));
+        QCOMPARE(yesButtonText().left(1), QString::fromUtf8("是"));
     }
 };
 
