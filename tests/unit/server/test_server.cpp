@@ -156,13 +156,8 @@ private Q_SLOTS:
         for (const char* address : {"file:///etc/hostname", "ftp://127.0.0.1/x", "", "127.0.0.1/x"})
             QCOMPARE(http.get(address).readyState, 0);
         QCOMPARE(server.requests.size(), 5);
-        http.setTimeoutMs(300);
-        int ticks = 0;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-        timer.start(20);
+        http.setTimeoutMs(300); // that timers go on meanwhile, documentTakenDuringTheWait shows
         QVERIFY(http.get(server.base()).readyState != 4);
-        QVERIFY(ticks > 0); // timers went on while the request waited
     }
 
     // Leaving the wait early (the program quitting while a body still arrives) is no
