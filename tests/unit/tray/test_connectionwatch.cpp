@@ -59,41 +59,44 @@ class TestConnectionWatch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Two or more unread notices show the unread look; one alone leaves the normal look.
-    void unreadLookEvery300Ticks() {
+    // Every 300th online tick reads the unread count: two or more unread notices show
+    // the unread look, one alone the normal look, and a failed read changes nothing.
+    // Each offline tick shows the offline look and stops the notice clock; a probe that
+    // fails counts as offline.
+    void looks() {
         Rig r;
-        r.run(299);
-        QVERIFY(r.icon.isEmpty() && r.reads == 0);
-        for (const qint64 unread : {1, 2, 0}) {
-            r.unread = [unread] { return unread; };
-            r.run(r.looks().isEmpty() ? 1 : 300);
-        }
+        r.unread = [&]() -> qint64 { return r.reads == 4 ? throw std::runtime_error("locked") : r.reads - 1; };
+        const auto online = [](qint32 tick) { return tick < 1050 || tick >= 1060; };
+        r.run(1199, online);
+        // Ticks 300, 600, 900 with 0, 1, 2 unread; 1050..1059 offline; the read at 1200 fails.
         QCOMPARE(r.looks(),
-                 QList<TrayIconState>({TrayIconState::Normal, TrayIconState::Unread, TrayIconState::Normal}));
-        QCOMPARE(r.reads, 3);
-    }
-
-    void offlineGapKeepsTheOfflineLookUntilTheNextRefresh() {
-        Rig r;
-        const auto online = [](qint32 tick) { return tick < 450 || tick >= 460; };
-        r.run(599, online);
-        // Tick 300 normal, ticks 450..459 offline, then nothing: the offline look stays.
-        QCOMPARE(r.looks(),
-                 QList<TrayIconState>{TrayIconState::Normal} + QList<TrayIconState>(10, TrayIconState::Offline));
+                 QList<TrayIconState>({TrayIconState::Normal, TrayIconState::Normal, TrayIconState::Unread}) +
+                     QList<TrayIconState>(10, TrayIconState::Offline));
         QVERIFY(r.watch.noticeTimer().isActive());
-        r.run(1, online);
-        QCOMPARE(r.looks().last(), TrayIconState::Normal);
-        QCOMPARE(r.icon.count(), 12);
+        r.run(301, online);
+        QCOMPARE(r.icon.count(), 14);
+        QCOMPARE(r.looks().last(), TrayIconState::Unread);
+        QCOMPARE(r.reads, 5);
 
-        // Offline through tick 900: only the offline look, no unread refresh on the multiple of 300.
+        // Offline through tick 1800: only the offline look, no unread refresh on the multiple of 300.
         r.run(300, [](qint32) { return false; });
-        QCOMPARE(r.icon.count(), 312);
+        QVERIFY(r.icon.count() == 314 && r.reads == 5 && !r.watch.noticeTimer().isActive());
+        r.run(1, [](qint32) { return true; });
+        r.probe.fail = true;
+        r.watch.onConnectTick();
+        QVERIFY(!r.watch.noticeTimer().isActive() && r.icon.count() == 315);
         QCOMPARE(r.looks().last(), TrayIconState::Offline);
+        QCOMPARE(r.watch.connectTicks(), 1802);
     }
 
-    void noticeTicksCountOnlyOnlineSecondsAcrossGaps() {
+    // The notice clock counts online seconds only, across gaps; a download every 600th,
+    // a failed one leaving the ticks going.
+    void downloadsEvery600OnlineSeconds() {
         Rig r;
-        r.download = [&] { return r.downloads == 2; }; // the second download finds a notice
+        // The first download throws; the third finds a notice.
+        r.download = [&]() -> bool {
+            return r.downloads == 1 ? throw VbError(VbError::FileNotFound) : r.downloads == 3;
+        };
         // 130 offline seconds in three gaps before the 600th online second.
         const auto online = [](qint32 tick) {
             return !((tick > 100 && tick <= 150) || (tick > 300 && tick <= 370) || (tick > 500 && tick <= 510));
@@ -102,28 +105,8 @@ private Q_SLOTS:
         QVERIFY(r.watch.noticeTicks() == 599 && r.downloads == 0);
         r.run(1, online);
         QVERIFY(r.watch.noticeTicks() == 600 && r.downloads == 1 && r.notices.isEmpty());
-        r.run(600, online);
-        QVERIFY(r.downloads == 2 && r.notices.count() == 1);
-    }
-
-    void failingStepsDoNotStopTheTicks() {
-        Rig r;
-        // The first read and the first download throw.
-        r.unread = [&]() -> qint64 { return r.reads == 1 ? throw std::runtime_error("locked") : 3; };
-        r.download = [&]() -> bool { return r.downloads == 1 ? throw VbError(VbError::FileNotFound) : true; };
-        r.run(600);
-        // The failed read at 300 changed nothing; the read at 600 worked.
-        QCOMPARE(r.looks(), QList<TrayIconState>{TrayIconState::Unread});
-        QVERIFY(r.reads == 2 && r.downloads == 1 && r.notices.isEmpty());
-        r.run(600);
-        QVERIFY(r.watch.noticeTicks() == 1200 && r.downloads == 2 && r.notices.count() == 1);
-
-        // A probe that fails counts as offline: the offline look, the notice clock stops.
-        r.probe.fail = true;
-        r.watch.onConnectTick();
-        QVERIFY(!r.watch.noticeTimer().isActive());
-        QCOMPARE(r.looks().last(), TrayIconState::Offline);
-        QCOMPARE(r.watch.connectTicks(), 1201);
+        r.run(1200, online);
+        QVERIFY(r.watch.noticeTicks() == 1800 && r.downloads == 3 && r.notices.count() == 1);
     }
 
     // The benchmark's knob shortens the download period alone; a value that is no
