@@ -63,6 +63,16 @@ inline QString fuzzScratchFile(const QString& name) {
     return dir.filePath(name);
 }
 
+// The entry point of a target over its input as a FuzzInput: FUZZ_TARGET(in) { ... }
+#define FUZZ_TARGET(in)                                                                                                \
+    static void fuzzOne(FuzzInput& in);                                                                                \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {                                          \
+        FuzzInput input(data, size);                                                                                   \
+        fuzzOne(input);                                                                                                \
+        return 0;                                                                                                      \
+    }                                                                                                                  \
+    static void fuzzOne(FuzzInput& in)
+
 [[noreturn]] inline void fuzzFail(const char* file, int line, const char* what, const QString& detail) {
     std::fprintf(stderr, "%s:%d: property failed: %s\n", file, line, what);
     if (!detail.isEmpty())

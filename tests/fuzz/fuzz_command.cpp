@@ -31,9 +31,7 @@ void fill(UserRecord& record, const QString& prefix) {
         record.Field[i] = prefix + QString::number(i + 1);
 }
 
-QString sysIniPath() {
-    return fuzzScratchFile(QStringLiteral("Users/All Users/Sys.ini"));
-}
+const QString kSysIni = fuzzScratchFile(QStringLiteral("Users/All Users/Sys.ini"));
 
 void checkStart(const QString& commandText, const QString& playerKind) {
     TrayState state;
@@ -43,11 +41,10 @@ void checkStart(const QString& commandText, const QString& playerKind) {
     state.ActiveUserField3 = QStringLiteral("before");
     const TrayState old = state;
 
-    state.applyStartCommand(commandText, sysIniPath());
+    state.applyStartCommand(commandText, kSysIni);
 
     FUZZ_CHECK_EQ(state.CommandLine, commandText + QStringLiteral("|||"));
     const QStringList elements = splitAtBars(state.CommandLine);
-    FUZZ_CHECK(elements.size() >= 2);
     FUZZ_CHECK_EQ(state.CommandOption, elements.value(1).toUpper());
     FUZZ_CHECK(state.hidesTrayIcon() == (state.CommandOption == QLatin1String("HIDDENTRAYICO")));
 
@@ -78,8 +75,7 @@ void checkStart(const QString& commandText, const QString& playerKind) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
+FUZZ_TARGET(in) {
     const quint8 mode = in.byte();
     QString commandText = in.text();
     if (mode & 1) {
@@ -91,14 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Sys.ini as the tray writes it at quit; what can be read back is the kind after
     // its trip through the 8-bit code page.
     QString kind = in.text();
-    kind.remove(QLatin1Char('\r'));
-    kind.remove(QLatin1Char('\n'));
+    kind.remove(u'\r').remove(u'\n');
     kind = AnsiCodePage::decode(AnsiCodePage::encode(kind));
     if (kind.contains(QLatin1String("TrayDefaultType="), Qt::CaseInsensitive))
         kind.clear();
     if (splitAtBars(commandText + QStringLiteral("|||")).at(0).toLower() == QLatin1String("/tray")) {
-        FUZZ_CHECK(FileOperate::WriteTextFile(sysIniPath(),
-                                              QStringLiteral("TrayDefaultType=") + kind + QStringLiteral("\r\n")));
+        FUZZ_CHECK(
+            FileOperate::WriteTextFile(kSysIni, QStringLiteral("TrayDefaultType=") + kind + QStringLiteral("\r\n")));
     }
     checkStart(commandText, kind);
 
@@ -113,6 +108,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK_EQ(running.CommandOption, first.CommandOption);
     }
     checkStart(first.CommandLine, kind);
-
-    return 0;
 }

@@ -10,9 +10,7 @@
 namespace {
 
 QString withoutLineBreaks(QString s) {
-    s.remove(QLatin1Char('\r'));
-    s.remove(QLatin1Char('\n'));
-    return s;
+    return s.remove(u'\r').remove(u'\n');
 }
 
 void checkReadTextLines(const QByteArray& bytes) {
@@ -45,8 +43,7 @@ void checkReadTextLines(const QByteArray& bytes) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
+FUZZ_TARGET(in) {
     const quint8 position = in.byte();
     const QString key = in.text();
     const QString value = in.text();
@@ -58,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString needle = key + QLatin1Char('=');
     if (key.contains(QLatin1String("\r\n")) || value.contains(QLatin1String("\r\n")) ||
         value.contains(needle, Qt::CaseInsensitive))
-        return 0;
+        return;
     QStringList lines;
     for (const QString& line : QString::fromUtf8(others).split(QLatin1String("\r\n")))
         if (!line.contains(needle, Qt::CaseInsensitive))
@@ -70,5 +67,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString upperKey = key.toUpper();
     if (upperKey.compare(key, Qt::CaseInsensitive) == 0)
         FUZZ_CHECK_EQ(FileOperate::IniValue(text, upperKey), value);
-    return 0;
 }

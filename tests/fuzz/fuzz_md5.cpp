@@ -27,8 +27,7 @@ bool isAscii(const QString& s) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
+FUZZ_TARGET(in) {
     const quint8 mode = in.byte();
     QString fields[4];
     for (QString& field : fields) {
@@ -60,5 +59,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // What SafeRequest neutralises cannot change the check: both sides see the same text.
     FUZZ_CHECK_EQ(LoginCheckDigest(key, QStringLiteral("  ") + u + QStringLiteral(" "), p, text), check);
-    return 0;
 }

@@ -1,5 +1,6 @@
-// libFuzzer target for the PE version-resource reader. Built by build.sh, never by
-// the default build. Any read outside the input is caught by AddressSanitizer.
+// The PE version-resource reader. Properties: no value is longer than the cap or holds
+// a NUL. The input is not copied, so that under `make fuzz` AddressSanitizer catches any
+// read past its end.
 #include "PeVersionReader.h"
 
 #include <cstdint>

@@ -15,7 +15,10 @@ bool keptUnescaped(QChar c) {
     return c.unicode() > 0 && c.unicode() < 0x80 && kKept.contains(char(c.unicode()));
 }
 
-void checkUrlEncode(const QString& value) {
+} // namespace
+
+FUZZ_TARGET(in) {
+    const QString value = (in.byte() & 1) ? in.utf16() : in.text();
     const QString encoded = UrlEncode(value);
     if (!value.isValidUtf16()) {
         FUZZ_CHECK(encoded.isEmpty()); // encodeURI refuses a lone surrogate
@@ -30,13 +33,4 @@ void checkUrlEncode(const QString& value) {
     const QString bare = QString(encoded).remove(escape);
     FUZZ_CHECK_MSG(std::all_of(bare.begin(), bare.end(), keptUnescaped), encoded);
     FUZZ_CHECK(QByteArray::fromPercentEncoding(encoded.toLatin1()) == value.toUtf8());
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
-    const quint8 mode = in.byte();
-    checkUrlEncode((mode & 1) ? in.utf16() : in.text());
-    return 0;
 }

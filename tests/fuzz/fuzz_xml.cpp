@@ -30,8 +30,7 @@ const QString kText = QStringLiteral("text");
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput in(data, size);
+FUZZ_TARGET(in) {
     const QString path = in.text();
     const QString attribute = in.text();
     const QByteArray xml = in.rest();
@@ -40,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ParseXmlDocument(doc, xml)) {
         FUZZ_CHECK(!doc.first_child());
         FUZZ_CHECK(NodeValue(&doc, kText, path).isEmpty() && NodeValue(&doc, kText, QStringLiteral("/*")).isEmpty());
-        return 0;
+        return;
     }
     int roots = 0;
     for (pugi::xml_node child = doc.first_child(); child; child = child.next_sibling())
@@ -55,19 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         found = doc.select_node(path.toUtf8().constData());
     } catch (const pugi::xpath_exception&) {
         FUZZ_CHECK(text.isEmpty());
-        return 0;
+        return;
     }
     if (found.attribute()) {
         FUZZ_CHECK_EQ(text, QString::fromUtf8(found.attribute().value()));
-        return 0;
+        return;
     }
     if (!found || found.node().type() != pugi::node_element)
-        return 0;
+        return;
     const pugi::xml_node node = found.node();
     FUZZ_CHECK_EQ(text, referenceText(node));
     if (!attribute.isEmpty() && !attribute.contains(QChar(0)) && attribute != kText &&
         attribute != QLatin1String("xml"))
         FUZZ_CHECK_EQ(NodeValue(&doc, attribute, path),
                       QString::fromUtf8(node.attribute(attribute.toUtf8().constData()).value()));
-    return 0;
 }
