@@ -38,7 +38,6 @@ FUZZ_TARGET(in) {
     pugi::xml_document doc;
     if (!ParseXmlDocument(doc, xml)) {
         FUZZ_CHECK(!doc.first_child());
-        FUZZ_CHECK(NodeValue(&doc, kText, path).isEmpty() && NodeValue(&doc, kText, QStringLiteral("/*")).isEmpty());
         return;
     }
     int roots = 0;
