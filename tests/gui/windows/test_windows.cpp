@@ -178,9 +178,8 @@ std::optional<TextPlace> placeOf(const QWidget* w) {
 bool covers(const QWidget* w) {
     if (!w->isVisible() || qobject_cast<const QGroupBox*>(w) != nullptr)
         return false;
-    if (w->metaObject() == &QWidget::staticMetaObject)
-        return w->autoFillBackground() || w->testAttribute(Qt::WA_StyledBackground);
-    return true;
+    return w->metaObject() != &QWidget::staticMetaObject || w->autoFillBackground() ||
+           w->testAttribute(Qt::WA_StyledBackground);
 }
 
 // Whether `other` is painted after (over) w: the later of their branches below the
@@ -203,9 +202,7 @@ QStringList cutTexts(QWidget* window) {
     QStringList faults;
     const QList<QWidget*> all = window->findChildren<QWidget*>();
     for (QWidget* w : all) {
-        if (!w->isVisible())
-            continue;
-        const auto place = placeOf(w);
+        const auto place = w->isVisible() ? placeOf(w) : std::nullopt;
         if (!place)
             continue;
         if (place->need.width() > place->room.width() || place->need.height() > place->room.height()) {
@@ -400,7 +397,6 @@ private Q_SLOTS:
         int rules = 0;
         for (QTextFrame* frame : browser->document()->rootFrame()->childFrames()) {
             auto* table = qobject_cast<QTextTable*>(frame);
-            QVERIFY(table != nullptr);
             bands << table->format().background().color().name();
             const QTextTableCellFormat title = table->cellAt(0, 0).format().toTableCellFormat();
             QTextCursor body = table->cellAt(1, 0).firstCursorPosition();
@@ -509,8 +505,7 @@ private Q_SLOTS:
         QTest::mouseClick(about->findChild<QLabel*>("lblDisclaimer"), Qt::LeftButton);
         QCOMPARE(urls.opened, QStringList{kVendorHomeAddress});
         QTest::keyClick(about->findChild<QLabel*>("lblDisclaimer"), Qt::Key_Space);
-        QCOMPARE(urls.opened.size(), 2);
-        QVERIFY(about->isVisible());
+        QVERIFY(urls.opened.size() == 2 && about->isVisible());
         QTest::keyClick(about, Qt::Key_Escape);
         QVERIFY(!about->isVisible());
         delete about;
