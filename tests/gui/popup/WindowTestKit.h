@@ -87,8 +87,6 @@ public:
         m_stop = true;
         m_watch.join();
     }
-    LocalBait(const LocalBait&) = delete;
-    LocalBait& operator=(const LocalBait&) = delete;
 
     bool ready() const { return m_ready; }
     QString redPath() const { return m_dir.filePath("red.png"); }
