@@ -30,12 +30,10 @@ class FakePictures : public NoticePictureSource {
 public:
     void fetch(const QString& address, QSize shown, QObject* context,
                std::function<void(const QImage&)> done) override {
-        asked << address;
-        sizes << shown;
+        asked.append({address, shown});
         QTimer::singleShot(0, context, [done, image = answer] { done(image); });
     }
-    QStringList asked;
-    QList<QSize> sizes;
+    QList<std::pair<QString, QSize>> asked;
     QImage answer;
 };
 
@@ -49,10 +47,7 @@ struct WindowKit : StoreKit {
 
     WindowKit() { conn.ExecuteSql(QStringLiteral("select 1")); } // makes the user's database
     QString db() const { return conn.databasePath(); }
-    QString one(const QString& sql) const {
-        const QVariantList rows = sqlOn(db(), sql);
-        return rows.isEmpty() ? QStringLiteral("<none>") : rows.first().toString();
-    }
+    QString one(const QString& sql) const { return sqlOn(db(), sql).value(0).toString(); }
 };
 
 // Deletes what windows left for deferred deletion (they delete themselves on close).
