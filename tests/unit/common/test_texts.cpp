@@ -1,7 +1,8 @@
 // The utility class's text rules: sanitising, regular expressions, formatting, the
-// 8-bit code page. Operations nothing calls yet get one table row per rule that could
-// go wrong.
+// 8-bit code page (operations nothing calls yet get one table row per rule that could
+// go wrong); and the failure policies every routine follows.
 #include "AnsiCodePage.h"
+#include "FailurePolicy.h"
 #include "Fakes.h"
 #include "SysPublicCls.h"
 #include "TestFiles.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
@@ -29,10 +31,27 @@ void compareErrors(std::initializer_list<std::pair<std::function<void()>, int>> 
     for (const auto& [call, number] : calls)
         QCOMPARE(errorOf(call), number);
 }
+// Every line written while a test runs, as "category type: text".
+QStringList g_lines;
+void capture(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    g_lines << QStringLiteral("%1 %2: %3").arg(QString::fromUtf8(context.category)).arg(int(type)).arg(text);
+}
+void debugOn(bool on) {
+    QLoggingCategory::setFilterRules(on ? QStringLiteral("vantobel.*.debug=true")
+                                        : QStringLiteral("vantobel.*.debug=false"));
+}
 } // namespace
+
+// A signal that hands an argument to its handlers, as a menu's triggered(bool) does.
+class Emitter : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void fired(int value);
+};
 
 class TestTexts : public QObject {
     Q_OBJECT
+    QtMessageHandler m_previous = nullptr;
 
 private Q_SLOTS:
     // Spaces, neutralised characters and defused words in general are the sanitiser
@@ -209,6 +228,64 @@ private Q_SLOTS:
                      {AnsiCodePage::knownLength(u"é"), 0},    // in the code page, but only the converter knows
                      {AnsiCodePage::knownLength(u"😀"), 0},    // a pair
                      {AnsiCodePage::knownLength(u"ab"), 0}}); // not one character
+    }
+
+    void init() {
+        g_lines.clear();
+        m_previous = qInstallMessageHandler(capture);
+        debugOn(true);
+    }
+    void cleanup() { qInstallMessageHandler(m_previous); }
+
+    // Each failed step leaves one debug line under the caller's category, and the
+    // routine goes on with its next step; a handler gets the error number (a failure
+    // without one counts as an invalid call).
+    void everyKindOfFailureIsNotedAndNumbered() {
+        const std::tuple<std::function<void()>, QString, int> kinds[] = {
+            {[] { throw VbError(VbError::NoApplicationResponded); }, "error 282", 282},
+            {[] { throw VbError(VbError::FileNotFound, QStringLiteral("no Sys.ini")); }, "error 53: no Sys.ini", 53},
+            {[] { throw std::runtime_error("disk gone"); }, "disk gone", 5},
+            {[] { throw 7; }, "an unknown failure", 5},
+        };
+        const auto line = [](const char* category, const QString& what) {
+            return QStringLiteral("vantobel.%1 %2: %3").arg(category).arg(int(QtDebugMsg)).arg(what);
+        };
+        for (const auto& [body, cause, number] : kinds) {
+            g_lines.clear();
+            bool after = false;
+            resumeNext(lcPopup, "open the notice", body);
+            resumeNext(lcPopup, "the next step", [&] { after = true; });
+            QCOMPARE(jumpToHandler(lcLink, "send", body), number);
+            QVERIFY(after);
+            QCOMPARE(g_lines, QStringList({line("popup", "open the notice failed: " + cause),
+                                           line("link", "send failed: " + cause)}));
+        }
+        QCOMPARE(jumpToHandler(lcLink, "send", [] {}), 0);
+
+        // With debug output off the failures stay silent.
+        g_lines.clear();
+        debugOn(false);
+        resumeNext(lcStore, "copy the template", [] { throw VbError(VbError::PermissionDenied); });
+        QCOMPARE(jumpToHandler(lcStore, "read", [] { throw VbError(VbError::PathNotFound); }), 76);
+        QVERIFY(g_lines.isEmpty());
+    }
+
+    void aTrappedHandlerKeepsItsFailureFromTheEventLoop() {
+        Emitter emitter;
+        int seen = 0;
+        int calls = 0;
+        QObject::connect(&emitter, &Emitter::fired, &emitter, trapped(lcTray, "take the value", [&](int value) {
+            seen = value;
+            throw VbError(VbError::TypeMismatch);
+        }));
+        QObject::connect(&emitter, &Emitter::fired, &emitter, trapped(lcTray, "count", [&] { ++calls; }));
+        // Queued, so the handler runs from the event loop as a menu click's would.
+        QMetaObject::invokeMethod(
+            &emitter, [&] { Q_EMIT emitter.fired(42); }, Qt::QueuedConnection);
+        QTRY_COMPARE(calls, 1);
+        QCOMPARE(seen, 42);
+        QCOMPARE(g_lines,
+                 QStringList{QStringLiteral("vantobel.tray %1: take the value failed: error 13").arg(int(QtDebugMsg))});
     }
 };
 
