@@ -80,7 +80,6 @@ private Q_SLOTS:
             QCOMPARE(SysPublicCls::SafeRequest(r.text, r.html, r.sql), r.expected);
         compareErrors(
             {{[] { SysPublicCls::SafeRequest(kNull, 1, 0); }, 94}, {[] { SysPublicCls::HtmlSelfEnCode(kNull); }, 94}});
-        QCOMPARE(SysPublicCls::HtmlSelfEnCode(u"a\r\nb\rc\n"_s), u"a<BR>\nb<BR>c\n"_s);
     }
 
     void uncalledFilters() {
@@ -143,8 +142,7 @@ private Q_SLOTS:
         FixedClock clock;
         SequenceRandom random({0.0f, kTop, kTop, 0.0f, kTop});
         SysPublicCls cls(clock, random);
-        QCOMPARE(cls.Auto1ToNumbStr(9), QVariant(1));
-        QCOMPARE(cls.Auto1ToNumbStr(9), QVariant(9));
+        QCOMPARE(QVariantList({cls.Auto1ToNumbStr(9), cls.Auto1ToNumbStr(9)}), QVariantList({1, 9}));
         QCOMPARE(random.reseeds, 2);
         // Even a large bound is never exceeded.
         const int big = cls.Auto1ToNumbStr(100000000).toInt();

@@ -174,8 +174,7 @@ private Q_SLOTS:
         QVERIFY(server->listen(kTopic));
         connect(server, &LinkServer::commandReceived, server, [&server](const QString&) { delete server; });
         QCOMPARE(send("/exit"), kLinkAccepted);
-        QVERIFY(server.isNull());
-        QVERIFY(!QFile::exists(socketPath()));
+        QVERIFY(server.isNull() && !QFile::exists(socketPath()));
     }
 
     // Two trays racing for the lock: one wins each round (and the loser is refused while
@@ -256,8 +255,8 @@ private Q_SLOTS:
                         {"--mount", "--net", "--propagation", "private", QCoreApplication::applicationFilePath(),
                          "test_playerlink", "oneTrayPerUser:" + scenario});
             qunsetenv("VT_LINK_SCENARIO");
-            QVERIFY(child.waitForFinished(120000));
-            QVERIFY(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0);
+            QVERIFY(child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit &&
+                    child.exitCode() == 0);
             return;
         }
         for (const auto& [hidden, mode] :
